@@ -1,0 +1,38 @@
+// File output through the kernel's byte-oriented file calls.
+#include <windows.h>
+
+#include "platform/file_output.h"
+
+namespace {
+HANDLE AsHandle(FileOut* f) { return reinterpret_cast<HANDLE>(f); }
+}  // namespace
+
+FileOut* FileCreate(const char* path) {
+  if (path == nullptr) return nullptr;
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<FileOut*>(h);
+}
+
+bool FileWrite(FileOut* file, const void* data, std::uint32_t size, std::uint32_t* written) {
+  DWORD done = 0;
+  const BOOL ok = file != nullptr && WriteFile(AsHandle(file), data, size, &done, nullptr);
+  if (written != nullptr) *written = done;
+  return ok && done == size;
+}
+
+bool FileSeek(FileOut* file, std::uint32_t offset) {
+  if (file == nullptr) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(AsHandle(file), to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool FileClose(FileOut* file) { return file != nullptr && CloseHandle(AsHandle(file)) != 0; }
+
+bool FileDelete(const char* path) { return path != nullptr && DeleteFileA(path) != 0; }
+
+bool FileReplace(const char* from, const char* to) {
+  return from != nullptr && to != nullptr &&
+         MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}

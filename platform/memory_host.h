@@ -1,0 +1,10 @@
+// Test controls of the host memory blocks.
+#pragma once
+
+#include <cstddef>
+
+// Makes the allocation `n` calls from now fail (0 = the next one); -1 disarms.
+void HostMemFailAllocation(int n);
+// Blocks allocated and not yet freed, and locks taken and not yet released.
+std::size_t HostMemLiveBlocks();
+std::size_t HostMemOpenLocks();
