@@ -1,0 +1,69 @@
+"""End-to-end harness: the real Windows binaries under Wine on a private Xvfb.
+
+Each run starts its own Xvfb on a free display and its own 32-bit Wine prefix
+with a virtual desktop (one wineboot, reused by every test), and stops exactly
+what it started: Xvfb by its process id, Wine through the wineserver of its
+own prefix. A failing test leaves a screenshot in build/e2e-failures/.
+"""
+import shutil
+import tempfile
+import time
+from pathlib import Path
+
+import pytest
+
+from winedesktop import BIN, ROOT, Desktop
+
+__all__ = ["BIN", "ROOT", "Desktop", "wait_for"]
+
+FAILURES = ROOT / "build" / "e2e-failures"
+DELIVERABLES = ("SHOTBOX.EXE", "SBHOOK32.DLL", "SBMSG32.DLL")
+
+
+@pytest.fixture(scope="session")
+def desktop():
+    if not (BIN / "SHOTBOX.EXE").exists():
+        pytest.fail(f"the Windows build is missing at {BIN}; run scripts/test.sh")
+    root = Path(tempfile.mkdtemp(prefix="pictrap-e2e-"))
+    d = Desktop(root)
+    try:
+        yield d
+    finally:
+        d.close()
+        shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    rep = outcome.get_result()
+    setattr(item, "rep_" + rep.when, rep)
+
+
+@pytest.fixture
+def app_dir(desktop, request, tmp_path):
+    """A folder holding the three deliverables, as a user installs them.
+
+    After the test, every program still running is ended, and a failure leaves
+    a screenshot of the desktop behind.
+    """
+    folder = tmp_path / "Pictrap"
+    folder.mkdir()
+    for name in DELIVERABLES:
+        shutil.copy2(BIN / name, folder / name)
+    yield folder
+    rep = getattr(request.node, "rep_call", None)
+    if rep is not None and rep.failed:
+        FAILURES.mkdir(parents=True, exist_ok=True)
+        desktop.screenshot(FAILURES / f"{request.node.name}.png")
+    desktop.end_programs()
+
+
+def wait_for(predicate, timeout=10.0, interval=0.1):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    return predicate()

@@ -1,0 +1,75 @@
+"""The three deliverables together under Wine: start, icon, close, error reports."""
+import subprocess
+
+from conftest import BIN
+
+WM_CLOSE = 0x10
+WM_COMMAND = 0x111
+IDOK = 1
+
+
+def test_unit_tests_pass_under_wine(desktop):
+    r = desktop.run([BIN / "unit_tests.exe", "--gtest_brief=1"], timeout=300, cwd=BIN)
+    assert r.returncode == 0, r.stdout[-4000:] + r.stderr[-2000:]
+    assert "PASSED" in r.stdout
+
+
+def test_program_starts_as_icon_and_closes_with_code_0(desktop, app_dir):
+    proc = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
+    hwnd = desktop.find("Pictrap", "Pictrap")
+    assert hwnd, "the main window never appeared"
+    info = desktop.info(hwnd)
+    assert info["iconic"] == "1" and info["visible"] == "1"
+    # In the virtual desktop an icon is a 160x24 bar at the bottom left.
+    left, top, right, bottom = map(int, info["rect"].split(","))
+    assert (left, bottom) == (0, 768) and right - left == 160 and 0 < bottom - top <= 32
+
+    assert desktop.wintest("post", str(hwnd), str(WM_CLOSE))[0] == 0
+    assert proc.wait(timeout=30) == 0
+    assert desktop.find("Pictrap", "Pictrap", 200) is None
+
+
+def test_restore_request_leaves_it_an_icon(desktop, app_dir):
+    desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
+    hwnd = desktop.find("Pictrap", "Pictrap")
+    assert hwnd
+    SC_RESTORE = 0xF120
+    desktop.wintest("syscommand", str(hwnd), str(SC_RESTORE))
+    desktop.wintest("find", "-", "-", "300")  # give the request time to land
+    assert desktop.info(hwnd)["iconic"] == "1"
+
+
+def test_program_does_not_start_without_sbmsg32(desktop, app_dir):
+    (app_dir / "SBMSG32.DLL").unlink()
+    proc = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
+    try:
+        code = proc.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        code = None
+    assert code not in (None, 0), "the program ran without its message library"
+    assert desktop.find("Pictrap", "Pictrap", 300) is None
+
+
+def show_error_box(desktop, app_dir, code):
+    """Calls ShowError from another process; returns (caller, box, its texts)."""
+    caller = desktop.start([BIN / "wintest.exe", "showerror", "Pictrap", str(code)], cwd=app_dir)
+    box = desktop.find("Pictrap", "#32770")
+    assert box, "no message box captioned Pictrap appeared"
+    texts = [t for (_id, cls, t) in desktop.texts(box) if cls == "Static" and t]
+    return caller, box, texts
+
+
+def test_show_error_is_modal_until_dismissed(desktop, app_dir):
+    caller, box, texts = show_error_box(desktop, app_dir, 802)
+    assert texts == ["Nothing was captured: the capture area is empty or the screen could not be copied."]
+    assert caller.poll() is None, "ShowError returned while its box was still up"
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert caller.wait(timeout=30) == 0
+    assert "dismissed" in desktop.output(caller)
+
+
+def test_show_error_names_an_unknown_code(desktop, app_dir):
+    caller, box, texts = show_error_box(desktop, app_dir, 4242)
+    assert len(texts) == 1 and "4242" in texts[0]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert caller.wait(timeout=30) == 0

@@ -1,0 +1,140 @@
+"""A private Wine desktop: Xvfb on a free display, a 32-bit prefix with a
+virtual desktop, and a helper to look at windows inside it. Used by the
+end-to-end tests and by the run script when there is no display."""
+import os
+import subprocess
+import tempfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BIN = Path(os.environ.get("PICTRAP_WIN32_BIN", ROOT / "build" / "win32" / "bin"))
+
+
+VIRTUAL_DESKTOP_REG = """REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"Desktop"="Default"
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
+"Default"="1024x768"
+
+"""
+
+
+def start_xvfb(workdir):
+    """Starts Xvfb on a display it picks itself; returns (process, display)."""
+    read_fd, write_fd = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+        stderr=open(workdir / "xvfb.log", "wb"))
+    os.close(write_fd)
+    number = b""
+    with os.fdopen(read_fd, "rb") as r:
+        while not number.endswith(b"\n"):
+            chunk = r.read(1)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip():
+        proc.kill()
+        raise RuntimeError("Xvfb did not report a display")
+    return proc, ":" + number.decode().strip()
+
+
+class Desktop:
+    """A Wine prefix with a virtual desktop on a private X display."""
+
+    def __init__(self, root):
+        self.root = root
+        self.prefix = root / "prefix"
+        self.xvfb, self.display = start_xvfb(root)
+        self.env = dict(os.environ)
+        self.env.update(
+            DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
+            WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("WINESERVER", None)
+        self.started = []
+        # Without this, Ctrl+Alt+F1..F12 switch virtual terminals and never arrive.
+        subprocess.run(["setxkbmap", "-option", "srvrkeys:none"], env=self.env, check=False)
+        subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=180,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        reg = root / "desktop.reg"
+        reg.write_text(VIRTUAL_DESKTOP_REG)
+        self.run(["regedit", "/S", str(reg)], timeout=60)
+        # Restart the server so the desktop setting is in force, and keep it up.
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False, timeout=60)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def run(self, args, timeout=60, cwd=None):
+        """Runs a program to its end. Output goes through files, not pipes:
+        Wine's own background processes inherit the handles and would hold a
+        pipe open long after the program has exited."""
+        with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+            proc = subprocess.run(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
+                                  stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
+
+    def start(self, args, cwd=None):
+        """Starts a program; read its output with output(proc) once it has ended."""
+        out = tempfile.TemporaryFile("w+")
+        proc = subprocess.Popen(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
+                                stdout=out, stderr=subprocess.DEVNULL)
+        proc.output_file = out
+        self.started.append(proc)
+        return proc
+
+    @staticmethod
+    def output(proc):
+        proc.output_file.seek(0)
+        return proc.output_file.read().replace("\r", "")
+
+    def wintest(self, *args, timeout=60):
+        """Runs the helper inside the desktop; returns (exit code, stdout)."""
+        r = self.run([BIN / "wintest.exe"] + list(args), timeout=timeout)
+        return r.returncode, r.stdout.replace("\r", "")
+
+    def find(self, title, cls, timeout_ms=10000):
+        rc, out = self.wintest("find", title, cls, str(timeout_ms))
+        return int(out.split()[0]) if rc == 0 and out.strip() else None
+
+    def info(self, hwnd):
+        rc, out = self.wintest("info", str(hwnd))
+        assert rc == 0, f"window {hwnd} is gone"
+        return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+    def texts(self, hwnd):
+        rc, out = self.wintest("texts", str(hwnd))
+        assert rc == 0
+        return [tuple(line.split("\t", 2)) for line in out.splitlines() if line]
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
+                       check=False, timeout=30)
+
+    def end_programs(self):
+        """Ends every Wine process of this prefix (and only those)."""
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False, timeout=60)
+        for proc in self.started:
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+        self.started.clear()
+        subprocess.run(["wineserver", "-p"], env=self.env, check=False)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False, timeout=60)
+        for proc in self.started:
+            try:
+                proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+        self.xvfb.terminate()
+        try:
+            self.xvfb.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.xvfb.kill()
