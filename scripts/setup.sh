@@ -13,6 +13,11 @@ packages=(
   python3-pil python3-pytest
 )
 
+# The benchmarks' yardsticks are needed only by scripts/bench.sh.
+if [ "${1:-}" = bench ]; then
+  packages+=(libmagickwand-dev libtiff-dev pkg-config)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

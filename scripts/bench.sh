@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (native, optimised, no sanitizers) and runs them,
+# printing each of our operations' speed against its yardstick.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh bench
+cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTRAP_TESTS=OFF \
+  -DPICTRAP_BENCH=ON >/dev/null
+ninja -C build/bench
+
+mkdir -p build/bench/results
+for b in build/bench/bin/*_bench; do
+  name=$(basename "$b")
+  "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+    --benchmark_out="build/bench/results/$name.json" --benchmark_out_format=json "$@"
+done
+/usr/bin/python3 scripts/bench_ratios.py build/bench/results/*.json
