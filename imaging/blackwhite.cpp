@@ -90,10 +90,7 @@ Status ConvertWorkingImage(ProgressChannel* status, MemHandle working, MemHandle
   MemLockGuard row(rowBuffer.get());
   if (out.data() == nullptr || row.data() == nullptr) return StatusNoMemory;
 
-  // A 40-byte header even when the source's is longer: the block has room
-  // for exactly that much before the two colour-table entries.
   std::memcpy(out.data(), src.data(), kDibHeaderSize);
-  PutLe32(out.data() + DibSizeField, kDibHeaderSize);
   PutLe16(out.data() + DibBitCountField, 1);
   PutLe32(out.data() + DibSizeImageField, stride * static_cast<std::uint32_t>(l.height));
   PutLe32(out.data() + DibClrUsedField, 2);

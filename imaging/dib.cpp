@@ -25,7 +25,7 @@ Status CheckDibLayout(const std::uint8_t* block, std::size_t blockSize, DibLayou
   l.height = static_cast<std::int32_t>(GetLe32(block + DibHeightField));
   l.bitCount = GetLe16(block + DibBitCountField);
   l.clrUsed = GetLe32(block + DibClrUsedField);
-  if (l.headerSize < kDibHeaderSize || l.width < 1 || l.height < 1) return StatusBadArgument;
+  if (l.headerSize != kDibHeaderSize || l.width < 1 || l.height < 1) return StatusBadArgument;
   if (l.bitCount != 1 && l.bitCount != 4 && l.bitCount != 8 && l.bitCount != 24) return StatusBadArgument;
   if (l.clrUsed > kDibMaxColours) return StatusBadArgument;
   l.colours = DibColourCount(l.bitCount, l.clrUsed);

@@ -48,8 +48,9 @@ std::uint32_t DibRowStride(std::uint16_t bitCount, std::int32_t width);
 
 // Reads and checks the header at the start of a block of `blockSize` bytes:
 // depth 1, 4, 8 or 24, width and height at least 1, biClrUsed at most 256,
-// biSize at least 40, and header + colour table + stride * height within the
-// block. Returns StatusOk or StatusBadArgument.
+// and header + colour table + stride * height within the
+// block. biSize must be exactly 40: the writers and the conversions lay out
+// their output for that header. Returns StatusOk or StatusBadArgument.
 Status CheckDibLayout(const std::uint8_t* block, std::size_t blockSize, DibLayout* layout);
 
 // Writes a fresh header for an uncompressed image: biSizeImage is stride *

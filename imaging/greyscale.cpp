@@ -71,10 +71,7 @@ Status ConvertRgb24ToGrey8(MemHandle dib, MemHandle* grey) {
       return StatusNoMemory;
     }
     std::uint8_t* out = to.data();
-    // A 40-byte header even when the source's is longer: the block has room
-    // for exactly that much before the colour table.
     std::memcpy(out, from.data(), kDibHeaderSize);
-    PutLe32(out + DibSizeField, kDibHeaderSize);
     PutLe32(out + DibSizeImageField, static_cast<std::uint32_t>(pixelBytes));
     PutLe16(out + DibBitCountField, 8);
     PutLe32(out + DibClrUsedField, 256);

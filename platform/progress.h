@@ -10,6 +10,7 @@ constexpr unsigned kProgressMessage = 0x401;  // WM_USER + 1, sent to the status
 constexpr unsigned kCancelMessage = 0x402;    // WM_USER + 2, posted to the main window
 
 void SendProgress(ProgressChannel* channel, unsigned percent);
-// Drains every queued message of the thread, dispatching each; true when the
-// cancel message was among them.
+// Takes the thread's queued messages one by one, dispatching each, until the
+// queue is empty (false) or the cancel message comes out (true; it is not
+// dispatched, and what was queued behind it stays queued).
 bool DrainAndCheckCancel(ProgressChannel* channel);

@@ -9,14 +9,13 @@ void SendProgress(ProgressChannel* channel, unsigned percent) {
 
 bool DrainAndCheckCancel(ProgressChannel* channel) {
   if (channel == nullptr) return false;
-  bool cancelled = false;
   MSG msg;
-  // The queue is drained completely even after a cancel, so that paint and
-  // input messages queued behind it are not left waiting for the next drain.
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == kCancelMessage) cancelled = true;
+    // The operation stops at once; what is queued behind the cancel stays
+    // for the message loop the operation returns to.
+    if (msg.message == kCancelMessage) return true;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  return cancelled;
+  return false;
 }

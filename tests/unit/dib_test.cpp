@@ -53,6 +53,7 @@ TEST(DibRules, MalformedHeadersAreRefused) {
       {"negative width", DibWidthField, 0xFFFFFFFF},
       {"top-down height", DibHeightField, 0xFFFFFFFE},
       {"biClrUsed 257", DibClrUsedField, 257}, {"header size 12", DibSizeField, 12},
+      {"header size 124", DibSizeField, 124},
       {"header size past the block", DibSizeField, 0x7FFFFFF0},
       {"one row more than the block holds", DibHeightField, 5},
       {"huge width", DibWidthField, 0x7FFFFFFF}, {"huge height", DibHeightField, 0x7FFFFFFF},

@@ -189,8 +189,10 @@ TEST(Progress, StatusWindowReceivesPercentagesAndCancelIsFound) {
   PostMessageA(window, WM_USER + 8, 0, 0);
   EXPECT_TRUE(DrainAndCheckCancel(channel));
   MSG msg;
-  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the queue is drained";
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 8)) << "what follows the cancel stays queued";
   EXPECT_FALSE(DrainAndCheckCancel(channel)) << "a cancel is reported once";
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the queue is drained";
   DestroyWindow(window);
 }
 #else
