@@ -1,0 +1,210 @@
+// PCX: a 128-byte header, the rows from the top down split into colour
+// planes and run-length coded plane line by plane line, and for 8-bit images
+// the 769-byte palette trailer.
+#include <algorithm>
+#include <cstring>
+
+#include "formats/pcx_writer.h"
+#include "formats/writer_file.h"
+#include "formats/writers.h"
+#include "imaging/bytes.h"
+#include "imaging/dib.h"
+
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 128;
+constexpr std::uint32_t kTrailerSize = 769;
+
+struct PcxShape {
+  std::uint8_t bitsPerPlane;
+  std::uint8_t planes;
+  std::uint16_t bytesPerLine;  // B, even
+};
+
+PcxShape ShapeOf(const DibLayout& l) {
+  const std::uint32_t w = static_cast<std::uint32_t>(l.width);
+  std::uint32_t b = (l.bitCount == 8 || l.bitCount == 24) ? w : (w + 7) / 8;
+  b += b & 1;
+  switch (l.bitCount) {
+    case 1: return {1, 1, static_cast<std::uint16_t>(b)};
+    case 4: return {1, 4, static_cast<std::uint16_t>(b)};
+    case 8: return {8, 1, static_cast<std::uint16_t>(b)};
+    default: return {8, 3, static_cast<std::uint16_t>(b)};
+  }
+}
+
+// Red, green, blue of colour-table entry i, or zeros past the table.
+void PutRgb(std::uint8_t* out, const std::uint8_t* table, const DibLayout& l, std::uint32_t i) {
+  if (i < l.colours) {
+    out[0] = table[i * 4 + 2];
+    out[1] = table[i * 4 + 1];
+    out[2] = table[i * 4];
+  } else {
+    out[0] = out[1] = out[2] = 0;
+  }
+}
+
+void BuildHeader(std::uint8_t* h, const std::uint8_t* table, const DibLayout& l, const PcxShape& shape,
+                 std::uint8_t version, std::uint16_t resolution) {
+  std::memset(h, 0, kHeaderSize);
+  h[0] = 10;
+  h[1] = version;
+  h[2] = 1;
+  h[3] = shape.bitsPerPlane;
+  PutLe16(h + 8, static_cast<std::uint16_t>(l.width - 1));
+  PutLe16(h + 10, static_cast<std::uint16_t>(l.height - 1));
+  PutLe16(h + 12, resolution);
+  PutLe16(h + 14, resolution);
+  if (l.bitCount == 1) {
+    std::memset(h + 19, 255, 3);  // index 0 black, 1 white, whatever the DIB holds
+  } else if (l.bitCount == 4 || l.bitCount == 8) {
+    for (std::uint32_t i = 0; i < 16; ++i) PutRgb(h + 16 + 3 * i, table, l, i);
+  }
+  h[65] = shape.planes;
+  PutLe16(h + 66, shape.bytesPerLine);
+  PutLe16(h + 68, 1);
+}
+
+// Splits one stored row into the scan line's plane lines.
+void BuildScanLine(const std::uint8_t* row, const DibLayout& l, const PcxShape& shape, std::uint8_t* line) {
+  const std::uint32_t b = shape.bytesPerLine;
+  if (l.bitCount == 1 || l.bitCount == 8) {
+    std::memcpy(line, row, b);  // B never exceeds the stride
+  } else if (l.bitCount == 24) {
+    std::uint8_t* red = line;
+    std::uint8_t* green = line + b;
+    std::uint8_t* blue = line + 2 * b;
+    const std::int32_t w = l.width;
+    for (std::int32_t x = 0; x < w; ++x) {
+      blue[x] = row[3 * x];
+      green[x] = row[3 * x + 1];
+      red[x] = row[3 * x + 2];
+    }
+    for (std::uint32_t x = static_cast<std::uint32_t>(w); x < b; ++x) red[x] = green[x] = blue[x] = 0;
+  } else {
+    std::memset(line, 0, 4 * b);
+    // Every pixel position of the stored row's whole bytes, padding bits included.
+    const std::uint32_t groups = (static_cast<std::uint32_t>(l.width) + 7) / 8;
+    for (std::uint32_t g = 0; g < groups; ++g) {
+      std::uint8_t planes[4] = {0, 0, 0, 0};
+      for (std::uint32_t k = 0; k < 8; ++k) {
+        const std::uint8_t byte = row[g * 4 + k / 2];
+        const std::uint8_t index = (k & 1) ? (byte & 0x0F) : (byte >> 4);
+        for (int p = 0; p < 4; ++p) planes[p] |= static_cast<std::uint8_t>(((index >> p) & 1) << (7 - k));
+      }
+      for (int p = 0; p < 4; ++p) line[p * b + g] = planes[p];
+    }
+  }
+}
+
+}  // namespace
+
+std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  std::uint8_t* o = out;
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t v = in[i];
+    std::size_t run = 1;
+    while (i + run < n && in[i + run] == v) ++run;
+    i += run;
+    for (; run > 63; run -= 63) {
+      *o++ = 0xFF;
+      *o++ = v;
+    }
+    if (run == 1 && v < 0xC0) {
+      *o++ = v;
+    } else {
+      *o++ = static_cast<std::uint8_t>(0xC0 + run);
+      *o++ = v;
+    }
+  }
+  return static_cast<std::size_t>(o - out);
+}
+
+namespace {
+
+// Output gathered in one buffer of the size the format's readers have
+// always been fed, written out whenever it is full.
+struct PcxOutput {
+  WriterFile* file;
+  std::uint8_t* buffer;
+  std::uint32_t used;
+
+  bool Append(const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+      const std::size_t take = std::min<std::size_t>(n, kPcxBufferSize - used);
+      std::memcpy(buffer + used, data, take);
+      used += static_cast<std::uint32_t>(take);
+      data += take;
+      n -= take;
+      if (used == kPcxBufferSize) {
+        if (!file->Write(buffer, kPcxBufferSize)) return false;
+        used = 0;
+      }
+    }
+    return true;
+  }
+
+  bool Flush() {
+    const std::uint32_t n = used;
+    used = 0;
+    return file->Write(buffer, n);
+  }
+};
+
+}  // namespace
+
+Status WritePcxFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint8_t version,
+                    std::uint16_t resolution) {
+  SendProgress(status, 0);
+  if (fileName == nullptr || dib == nullptr) return StatusBadArgument;
+  MemLockGuard lock(dib);
+  DibLayout l;
+  if (CheckDibLayout(lock.data(), lock.size(), &l) != StatusOk || l.width > kWriterMaxSide ||
+      l.height > kWriterMaxSide) {
+    return StatusBadArgument;
+  }
+  const std::uint8_t* table = lock.data() + kDibHeaderSize;
+  const PcxShape shape = ShapeOf(l);
+
+  WriterFile file;
+  if (const Status s = file.Open(fileName); s != StatusOk) return s;
+  std::uint8_t header[kHeaderSize];
+  BuildHeader(header, table, l, shape, version, resolution);
+  if (!file.Write(header, kHeaderSize)) return StatusWriteFailed;
+
+  MemOwner outputBlock(MemAlloc(kPcxBufferSize));
+  if (outputBlock.get() == nullptr) return StatusNoMemory;
+  const std::size_t lineBytes = std::size_t{shape.planes} * shape.bytesPerLine;
+  MemOwner lineBlock(MemAlloc(lineBytes));
+  if (lineBlock.get() == nullptr) return StatusNoMemory;
+  // A plane line codes to at most two bytes per input byte.
+  MemOwner codedBlock(MemAlloc(2 * std::size_t{shape.bytesPerLine}));
+  if (codedBlock.get() == nullptr) return StatusNoMemory;
+  MemLockGuard outputLock(outputBlock.get()), lineLock(lineBlock.get()), codedLock(codedBlock.get());
+  if (!outputLock.data() || !lineLock.data() || !codedLock.data()) return StatusNoMemory;
+
+  PcxOutput out{&file, outputLock.data(), 0};
+  const std::uint8_t* pixels = lock.data() + l.pixelOffset;
+  for (std::int32_t k = 1; k <= l.height; ++k) {
+    if (status != nullptr) {
+      SendProgress(status, static_cast<unsigned>(k * 100 / l.height));
+      if (DrainAndCheckCancel(status)) return StatusCancelled;
+    }
+    BuildScanLine(pixels + static_cast<std::size_t>(l.height - k) * l.stride, l, shape, lineLock.data());
+    for (std::uint32_t p = 0; p < shape.planes; ++p) {
+      const std::size_t n = EncodePcxLine(lineLock.data() + p * shape.bytesPerLine, shape.bytesPerLine,
+                                          codedLock.data());
+      if (!out.Append(codedLock.data(), n)) return StatusWriteFailed;
+    }
+  }
+  if (!out.Flush()) return StatusWriteFailed;
+
+  if (l.bitCount == 8) {
+    std::uint8_t* trailer = outputLock.data();
+    trailer[0] = 12;
+    for (std::uint32_t i = 0; i < 256; ++i) PutRgb(trailer + 1 + 3 * i, table, l, i);
+    if (!file.Write(trailer, kTrailerSize)) return StatusWriteFailed;
+  }
+  return file.Commit();
+}

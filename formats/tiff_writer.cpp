@@ -1,0 +1,355 @@
+// TIFF: little-endian, one image, strips of 8 rows, uncompressed or
+// PackBits; bilevel, grey (with a grey response curve), palette or RGB.
+// Everything before the strips is written first with the strip arrays as
+// zeros, which are patched once the strips are on disk; the IFD comes last.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "formats/tiff_writer.h"
+#include "formats/writer_file.h"
+#include "formats/writers.h"
+#include "imaging/bytes.h"
+
+namespace {
+
+enum class TiffKind { Bilevel, Grey, Palette, Rgb };
+
+enum : std::uint16_t { TypeShort = 3, TypeLong = 4, TypeRational = 5 };
+
+constexpr std::uint32_t kRowsPerStrip = 8;
+
+// Where the fixed parts landed, for the IFD.
+struct TiffPlaces {
+  std::uint32_t xResolution, yResolution, bitsTriple, stripOffsets, stripCounts;
+  std::uint32_t strips;
+  std::uint32_t firstOffset, firstCount;  // the only strip's, when there is one
+};
+
+std::uint32_t UnpaddedRowBytes(const DibLayout& l) {
+  const auto w = static_cast<std::uint32_t>(l.width);
+  switch (l.bitCount) {
+    case 1: return (w + 7) / 8;
+    case 4: return (w + 1) / 2;
+    case 8: return w;
+    default: return 3 * w;
+  }
+}
+
+// Puts the red-blue order back on every path out of the strip writer.
+class RedBlueSwap {
+ public:
+  RedBlueSwap(std::uint8_t* pixels, const DibLayout& l, bool active)
+      : pixels_(pixels), layout_(l), active_(active) {
+    if (active_) SwapRedBlue(pixels_, layout_);
+  }
+  ~RedBlueSwap() {
+    if (active_) SwapRedBlue(pixels_, layout_);
+  }
+  RedBlueSwap(const RedBlueSwap&) = delete;
+  RedBlueSwap& operator=(const RedBlueSwap&) = delete;
+
+ private:
+  std::uint8_t* pixels_;
+  const DibLayout& layout_;
+  bool active_;
+};
+
+// Writes the two strip arrays (or nothing, for a single strip, whose offset
+// and count live in the IFD entries).
+bool PatchStripArrays(WriterFile& file, TiffPlaces& places, const std::uint32_t* offsets,
+                      const std::uint32_t* counts) {
+  places.firstOffset = offsets[0];
+  places.firstCount = counts[0];
+  const std::uint32_t end = file.End();
+  std::vector<std::uint8_t> bytes(std::size_t{4} * places.strips);
+  for (std::uint32_t s = 0; s < places.strips; ++s) PutTiffLong(&bytes[4 * s], offsets[s]);
+  if (!file.Seek(places.stripOffsets) || !file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
+    return false;
+  for (std::uint32_t s = 0; s < places.strips; ++s) PutTiffLong(&bytes[4 * s], counts[s]);
+  if (!file.Seek(places.stripCounts) || !file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
+    return false;
+  return file.Seek(end);
+}
+
+// Progress at the start of a strip, then the queue; true when cancelled.
+bool StripProgressCancelled(ProgressChannel* status, std::int32_t rowsDone, std::int32_t height) {
+  if (status == nullptr) return false;
+  SendProgress(status, static_cast<unsigned>(rowsDone * 100 / height));
+  return DrainAndCheckCancel(status);
+}
+
+Status WriteTiffStripsUncompressed(ProgressChannel* status, WriterFile& file, const std::uint8_t* pixels,
+                                   const DibLayout& l, TiffPlaces& places) {
+  SendProgress(status, 0);
+  const std::uint32_t r = UnpaddedRowBytes(l);
+  if (r > kTiffRowBufferSize) return StatusWriteFailed;
+  MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
+  MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
+  MemOwner bufferBlock(MemAlloc(kTiffRowBufferSize));
+  if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get()) return StatusNoMemory;
+  MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get());
+  if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data()) return StatusNoMemory;
+  auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
+  auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
+  std::uint8_t* buffer = bufferLock.data();
+
+  const std::uint32_t start = file.End();
+  std::uint32_t used = 0;
+  std::int32_t rowsDone = 0;
+  for (std::uint32_t s = 0; s < places.strips; ++s) {
+    if (StripProgressCancelled(status, rowsDone, l.height)) return StatusCancelled;
+    for (std::uint32_t k = 0; k < kRowsPerStrip && rowsDone < l.height; ++k, ++rowsDone) {
+      if (used + r >= kTiffRowBufferSize) {
+        if (!file.Write(buffer, used)) return StatusWriteFailed;
+        used = 0;
+      }
+      std::memcpy(buffer + used, pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride, r);
+      used += r;
+    }
+  }
+  if (!file.Write(buffer, used)) return StatusWriteFailed;
+
+  const std::uint32_t lastRows = static_cast<std::uint32_t>(l.height) % kRowsPerStrip;
+  for (std::uint32_t s = 0; s < places.strips; ++s) {
+    offsets[s] = start + s * kRowsPerStrip * r;
+    counts[s] = kRowsPerStrip * r;
+  }
+  if (lastRows != 0) counts[places.strips - 1] = lastRows * r;
+  if (!PatchStripArrays(file, places, offsets, counts)) return StatusWriteFailed;
+  SendProgress(status, 100);
+  return StatusOk;
+}
+
+Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const std::uint8_t* pixels,
+                               const DibLayout& l, TiffPlaces& places) {
+  SendProgress(status, 0);
+  const std::uint32_t r = UnpaddedRowBytes(l);
+  MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
+  MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
+  MemOwner bufferBlock(MemAlloc(kTiffPackBitsBufferSize));
+  // One coded row, at most a count byte per 72 literals more than the row.
+  MemOwner codedBlock(MemAlloc(std::size_t{r} + r / 72 + 1));
+  if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get() || !codedBlock.get())
+    return StatusNoMemory;
+  MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get()),
+      codedLock(codedBlock.get());
+  if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data() || !codedLock.data())
+    return StatusNoMemory;
+  auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
+  auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
+  std::uint8_t* buffer = bufferLock.data();
+
+  std::uint32_t running = file.End();
+  std::uint32_t used = 0;
+  std::int32_t rowsDone = 0;
+  for (std::uint32_t s = 0; s < places.strips; ++s) {
+    if (StripProgressCancelled(status, rowsDone, l.height)) return StatusCancelled;
+    std::uint32_t stripBytes = 0;
+    for (std::uint32_t k = 0; k < kRowsPerStrip && rowsDone < l.height; ++k, ++rowsDone) {
+      const std::uint8_t* row = pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride;
+      const std::size_t n = EncodePackBitsRow(row, r, codedLock.data());
+      const std::uint8_t* coded = codedLock.data();
+      for (std::size_t left = n; left > 0;) {
+        const std::size_t take = std::min<std::size_t>(left, kTiffPackBitsBufferSize - used);
+        std::memcpy(buffer + used, coded, take);
+        used += static_cast<std::uint32_t>(take);
+        coded += take;
+        left -= take;
+        if (used == kTiffPackBitsBufferSize) {
+          if (!file.Write(buffer, used)) return StatusWriteFailed;
+          used = 0;
+        }
+      }
+      stripBytes += static_cast<std::uint32_t>(n);
+    }
+    offsets[s] = running;
+    counts[s] = stripBytes;
+    running += stripBytes;
+  }
+  if (!file.Write(buffer, used)) return StatusWriteFailed;
+  if (!PatchStripArrays(file, places, offsets, counts)) return StatusWriteFailed;
+  SendProgress(status, 100);
+  return StatusOk;
+}
+
+// A little-endian byte sequence built before it is written.
+struct Bytes {
+  std::vector<std::uint8_t> v;
+  void Short(std::uint16_t x) {
+    v.resize(v.size() + 2);
+    PutTiffShort(&v[v.size() - 2], x);
+  }
+  void Long(std::uint32_t x) {
+    v.resize(v.size() + 4);
+    PutTiffLong(&v[v.size() - 4], x);
+  }
+};
+
+bool WriteBytes(WriterFile& file, const Bytes& b) {
+  return file.Write(b.v.data(), static_cast<std::uint32_t>(b.v.size()));
+}
+
+}  // namespace
+
+void PutTiffShort(std::uint8_t* p, std::uint16_t v) { PutLe16(p, v); }
+void PutTiffLong(std::uint8_t* p, std::uint32_t v) { PutLe32(p, v); }
+
+void PutTiffEntry(std::uint8_t* p, std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                  std::uint32_t value) {
+  PutTiffShort(p, tag);
+  PutTiffShort(p + 2, type);
+  PutTiffLong(p + 4, count);
+  PutTiffLong(p + 8, value);
+}
+
+void SwapRedBlue(std::uint8_t* pixels, const DibLayout& l) {
+  for (std::int32_t y = 0; y < l.height; ++y) {
+    std::uint8_t* p = pixels + static_cast<std::size_t>(y) * l.stride;
+    for (std::int32_t x = 0; x < l.width; ++x) std::swap(p[3 * x], p[3 * x + 2]);
+  }
+}
+
+std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  std::uint8_t* o = out;
+  std::size_t literalStart = 0, literals = 0;
+  auto flushLiterals = [&] {
+    if (literals == 0) return;
+    *o++ = static_cast<std::uint8_t>(literals - 1);
+    std::memcpy(o, in + literalStart, literals);
+    o += literals;
+    literals = 0;
+  };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::uint8_t v = in[i];
+    std::size_t run = 1;
+    while (run < 73 && i + run < n && in[i + run] == v) ++run;
+    if (run >= 2) {
+      flushLiterals();
+      *o++ = static_cast<std::uint8_t>(257 - run);
+      *o++ = v;
+      i += run;
+    } else {
+      if (literals == 0) literalStart = i;
+      ++literals;
+      ++i;
+      if (literals == 72) flushLiterals();
+    }
+  }
+  flushLiterals();
+  return static_cast<std::size_t>(o - out);
+}
+
+Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint16_t compression,
+                     std::uint8_t greyFlag, std::uint16_t resolution) {
+  if (fileName == nullptr || dib == nullptr) return StatusBadArgument;
+  MemLockGuard lock(dib);
+  DibLayout l;
+  if (CheckDibLayout(lock.data(), lock.size(), &l) != StatusOk || l.width > kWriterMaxSide ||
+      l.height > kWriterMaxSide) {
+    return StatusBadArgument;
+  }
+  const TiffKind kind = l.bitCount == 1    ? TiffKind::Bilevel
+                        : l.bitCount == 24 ? TiffKind::Rgb
+                        : (l.bitCount == 8 && greyFlag != 0) ? TiffKind::Grey
+                                                             : TiffKind::Palette;
+  const std::uint8_t* table = lock.data() + kDibHeaderSize;
+
+  WriterFile file;
+  if (const Status s = file.Open(fileName); s != StatusOk) return s;
+
+  Bytes head;
+  head.v = {'I', 'I'};
+  head.Short(42);
+  head.Long(0);
+  const std::uint32_t mapEntries = 1u << l.bitCount;
+  if (kind == TiffKind::Palette) {
+    for (int component = 2; component >= 0; --component) {  // red, green, blue
+      for (std::uint32_t i = 0; i < mapEntries; ++i) {
+        const std::uint32_t c = i < l.colours ? table[4 * i + component] : 0;
+        head.Short(static_cast<std::uint16_t>(c << 8));
+      }
+    }
+  } else if (kind == TiffKind::Grey) {
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      const std::uint32_t b = i < l.colours ? table[4 * i] : 0;
+      head.Short(static_cast<std::uint16_t>((255 - b) * 1000 / 127));
+    }
+  }
+  TiffPlaces places{};
+  places.xResolution = static_cast<std::uint32_t>(head.v.size());
+  head.Long(resolution);
+  head.Long(1);
+  places.yResolution = static_cast<std::uint32_t>(head.v.size());
+  head.Long(resolution);
+  head.Long(1);
+  if (kind == TiffKind::Rgb) {
+    places.bitsTriple = static_cast<std::uint32_t>(head.v.size());
+    head.Short(8);
+    head.Short(8);
+    head.Short(8);
+  }
+  places.strips = (static_cast<std::uint32_t>(l.height) + kRowsPerStrip - 1) / kRowsPerStrip;
+  places.stripOffsets = static_cast<std::uint32_t>(head.v.size());
+  head.v.resize(head.v.size() + std::size_t{4} * places.strips);
+  places.stripCounts = static_cast<std::uint32_t>(head.v.size());
+  head.v.resize(head.v.size() + std::size_t{4} * places.strips);
+  if (!WriteBytes(file, head)) return StatusWriteFailed;
+
+  Status s;
+  {
+    RedBlueSwap swap(lock.data() + l.pixelOffset, l, kind == TiffKind::Rgb);
+    const std::uint8_t* pixels = lock.data() + l.pixelOffset;
+    s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
+                                     : WriteTiffStripsUncompressed(status, file, pixels, l, places);
+  }
+  if (s != StatusOk) return s;
+
+  Bytes ifd;
+  std::uint32_t ifdOffset = file.End();
+  if (ifdOffset & 1) {
+    ifd.v.push_back(0);
+    ++ifdOffset;
+  }
+  const bool single = places.strips == 1;
+  struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t count, value;
+  };
+  std::vector<Entry> entries = {
+      {254, TypeLong, 1, 0},
+      {256, TypeShort, 1, static_cast<std::uint32_t>(l.width)},
+      {257, TypeShort, 1, static_cast<std::uint32_t>(l.height)},
+      {258, TypeShort, kind == TiffKind::Rgb ? 3u : 1u,
+       kind == TiffKind::Rgb ? places.bitsTriple : l.bitCount},
+      {259, TypeShort, 1, compression},
+      {262, TypeShort, 1, kind == TiffKind::Palette ? 3u : kind == TiffKind::Rgb ? 2u : 1u},
+      {273, TypeLong, places.strips, single ? places.firstOffset : places.stripOffsets},
+      {277, TypeShort, 1, kind == TiffKind::Rgb ? 3u : 1u},
+      {278, TypeLong, 1, kRowsPerStrip},
+      {279, TypeLong, places.strips, single ? places.firstCount : places.stripCounts},
+      {282, TypeRational, 1, places.xResolution},
+      {283, TypeRational, 1, places.yResolution},
+  };
+  if (kind == TiffKind::Rgb) entries.push_back({284, TypeShort, 1, 1});
+  if (kind == TiffKind::Grey) {
+    entries.push_back({290, TypeShort, 1, 3});
+    entries.push_back({291, TypeShort, 256, 8});
+  }
+  entries.push_back({296, TypeShort, 1, 2});
+  if (kind == TiffKind::Palette) entries.push_back({320, TypeShort, 3 * mapEntries, 8});
+
+  ifd.Short(static_cast<std::uint16_t>(entries.size()));
+  for (const Entry& e : entries) {
+    ifd.v.resize(ifd.v.size() + 12);
+    PutTiffEntry(&ifd.v[ifd.v.size() - 12], e.tag, e.type, e.count, e.value);
+  }
+  ifd.Long(0);
+  if (!WriteBytes(file, ifd)) return StatusWriteFailed;
+
+  std::uint8_t offset[4];
+  PutTiffLong(offset, ifdOffset);
+  if (!file.Seek(4) || !file.Write(offset, 4)) return StatusWriteFailed;
+  return file.Commit();
+}
