@@ -128,8 +128,9 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
   MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
   MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
   MemOwner bufferBlock(MemAlloc(kTiffPackBitsBufferSize));
-  // One coded row, at most a count byte per 72 literals more than the row.
-  MemOwner codedBlock(MemAlloc(std::size_t{r} + r / 72 + 1));
+  // One coded row: a lone literal between two runs codes to two bytes, and
+  // nothing codes to more, so twice the row always suffices.
+  MemOwner codedBlock(MemAlloc(2 * std::size_t{r}));
   if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get() || !codedBlock.get())
     return StatusNoMemory;
   MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get()),

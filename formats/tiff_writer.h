@@ -16,5 +16,5 @@ void PutTiffEntry(std::uint8_t* p, std::uint16_t tag, std::uint16_t type, std::u
 // Exchanges the first and third byte of every pixel of a 24-bit DIB in place.
 void SwapRedBlue(std::uint8_t* pixels, const DibLayout& layout);
 // PackBits code of one row (literals of at most 72 bytes, runs of at most
-// 73) into `out`, which has room for n + n / 72 + 1 bytes; returns its length.
+// 73) into `out`, which has room for 2 * n bytes; returns its length.
 std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_t* out);

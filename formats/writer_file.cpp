@@ -25,6 +25,7 @@ Status WriterFile::Open(const char* target) {
 
 bool WriterFile::Write(const void* data, std::uint32_t size) {
   if (file_ == nullptr) return false;
+  if (size == 0) return true;  // an empty colour table or an empty buffer
   std::uint32_t written = 0;
   const bool ok = FileWrite(file_, data, size, &written);
   position_ += written;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/file_output.h"
+#include "temp_dir.h"
 #include "platform/memory.h"
 #include "platform/progress.h"
 #ifdef _WIN32
@@ -23,23 +24,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& p) {
+std::string ReadAll(const std::string& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-class TempDir : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pictrap-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string PathOf(const char* name) const { return (dir_ / name).string(); }
-  fs::path dir_;
-};
 
 TEST(MemoryBlocks, ZeroFilledLockableAndSized) {
   for (std::size_t size : {1u, 7u, 40u, 4096u, 1u << 20}) {
