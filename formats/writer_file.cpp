@@ -1,14 +1,21 @@
 // Writer output through a temporary file that replaces the target on success.
 #include "formats/writer_file.h"
 
+#include <cstdio>
+
 std::string TemporaryNameFor(const std::string& target) {
   const std::size_t cut = target.find_last_of("/\\:");
   const std::string dir = cut == std::string::npos ? std::string() : target.substr(0, cut + 1);
-  // A short fixed name, so a target near the path-length limit still has a
-  // temporary beside it; another one if the user's file has this very name.
-  std::string name = dir + "~PTSAVE.TMP";
-  if (name == target) name = dir + "~PTSAVE2.TMP";
-  return name;
+  // A short name, so that a target near the path-length limit still has a
+  // temporary beside it, and one of its own (FNV-1a of the target path), so
+  // that two saves into one directory never share a temporary.
+  std::uint32_t hash = 2166136261u;
+  for (unsigned char ch : target) hash = (hash ^ ch) * 16777619u;
+  char name[16];
+  std::snprintf(name, sizeof name, "~PT%08X.TMP", static_cast<unsigned>(hash));
+  std::string path = dir + name;
+  if (path == target) path = dir + "~PT" + (name + 3);  // the user's file has this very name
+  return path;
 }
 
 WriterFile::~WriterFile() { Abandon(); }

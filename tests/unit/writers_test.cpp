@@ -8,6 +8,7 @@
 #include "dib_builder.h"
 #include "formats/pcx_writer.h"
 #include "formats/tiff_writer.h"
+#include "formats/writer_file.h"
 #include "formats/writers.h"
 #include "progress_probe.h"
 #include "temp_dir.h"
@@ -54,6 +55,16 @@ const NamedWriter kWriters[] = {
        return WriteTiffFile(p, f, d, kTiffPackBits, 0, 300);
      }},
 };
+
+TEST(WriterFile, TemporaryNamesLieBesideTheirTargets) {
+  const std::string a = TemporaryNameFor("C:\\SHOTS\\Cap7.bmp");
+  EXPECT_EQ(a.rfind("C:\\SHOTS\\~PT", 0), 0u) << a;
+  EXPECT_EQ(a.size(), std::string("C:\\SHOTS\\").size() + 15);
+  EXPECT_NE(a, TemporaryNameFor("C:\\SHOTS\\Cap8.bmp"));
+  EXPECT_EQ(TemporaryNameFor("/tmp/x.pcx").rfind("/tmp/~PT", 0), 0u);
+  EXPECT_EQ(TemporaryNameFor("x.pcx").rfind("~PT", 0), 0u);
+  EXPECT_NE(TemporaryNameFor(a), a);
+}
 
 using BmpWriter = TempDir;
 
@@ -458,11 +469,13 @@ TEST_F(AnyWriter, CreateAndCloseFailures) {
   }
 }
 
-TEST(WriterProgress, StripsAndRows) {
+using WriterProgress = TempDir;
+
+TEST_F(WriterProgress, StripsAndRows) {
   MemHandle h = MakeDib(4, 20, 8, 256);
   MemOwner owner(h);
   ProgressProbe pcx, tiff, packed;
-  const std::string dir = testing::TempDir();
+  const std::string dir = dir_.string();
   ASSERT_EQ(WritePcxFile(pcx.channel(), (dir + "/p.pcx").c_str(), h, 5, 300), StatusOk);
   std::vector<unsigned> rows{0};
   for (int k = 1; k <= 20; ++k) rows.push_back(static_cast<unsigned>(k * 100 / 20));
