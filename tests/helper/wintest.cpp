@@ -9,6 +9,7 @@
 //   syscommand HWND CMD                 post WM_SYSCOMMAND
 //   showerror CAPTION CODE              call SBMSG32 ordinal 10 and return when dismissed
 //   clipboard                           list the clipboard formats present
+//   clipboard-dib FILE                  save the clipboard's CF_DIB block to FILE
 #include <windows.h>
 
 #include <cstdio>
@@ -112,6 +113,23 @@ int Clipboard() {
   return 0;
 }
 
+int ClipboardDib(int argc, char** argv) {
+  if (argc < 3 || !OpenClipboard(nullptr)) return 2;
+  int rc = 1;
+  if (HANDLE h = GetClipboardData(CF_DIB)) {
+    const SIZE_T size = GlobalSize(h);
+    if (const void* p = GlobalLock(h)) {
+      if (std::FILE* f = std::fopen(argv[2], "wb")) {
+        rc = std::fwrite(p, 1, size, f) == size ? 0 : 3;
+        std::fclose(f);
+      }
+      GlobalUnlock(h);
+    }
+  }
+  CloseClipboard();
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +144,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "syscommand")) rc = SysCommand(argc, argv);
   else if (!std::strcmp(cmd, "showerror")) rc = CallShowError(argc, argv);
   else if (!std::strcmp(cmd, "clipboard")) rc = Clipboard();
+  else if (!std::strcmp(cmd, "clipboard-dib")) rc = ClipboardDib(argc, argv);
   std::fflush(stdout);
   return rc;
 }
