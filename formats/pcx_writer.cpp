@@ -1,9 +1,9 @@
 // PCX: a 128-byte header, the rows from the top down split into colour
 // planes and run-length coded plane line by plane line, and for 8-bit images
 // the 769-byte palette trailer.
-#include <algorithm>
 #include <cstring>
 
+#include "formats/output_buffer.h"
 #include "formats/pcx_writer.h"
 #include "formats/writer_file.h"
 #include "formats/writers.h"
@@ -121,39 +121,6 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
   return static_cast<std::size_t>(o - out);
 }
 
-namespace {
-
-// Output gathered in one buffer of the size the format's readers have
-// always been fed, written out whenever it is full.
-struct PcxOutput {
-  WriterFile* file;
-  std::uint8_t* buffer;
-  std::uint32_t used;
-
-  bool Append(const std::uint8_t* data, std::size_t n) {
-    while (n > 0) {
-      const std::size_t take = std::min<std::size_t>(n, kPcxBufferSize - used);
-      std::memcpy(buffer + used, data, take);
-      used += static_cast<std::uint32_t>(take);
-      data += take;
-      n -= take;
-      if (used == kPcxBufferSize) {
-        if (!file->Write(buffer, kPcxBufferSize)) return false;
-        used = 0;
-      }
-    }
-    return true;
-  }
-
-  bool Flush() {
-    const std::uint32_t n = used;
-    used = 0;
-    return file->Write(buffer, n);
-  }
-};
-
-}  // namespace
-
 Status WritePcxFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint8_t version,
                     std::uint16_t resolution) {
   SendProgress(status, 0);
@@ -184,7 +151,7 @@ Status WritePcxFile(ProgressChannel* status, const char* fileName, MemHandle dib
   MemLockGuard outputLock(outputBlock.get()), lineLock(lineBlock.get()), codedLock(codedBlock.get());
   if (!outputLock.data() || !lineLock.data() || !codedLock.data()) return StatusNoMemory;
 
-  PcxOutput out{&file, outputLock.data(), 0};
+  OutputBuffer out{&file, outputLock.data(), kPcxBufferSize, 0};
   const std::uint8_t* pixels = lock.data() + l.pixelOffset;
   for (std::int32_t k = 1; k <= l.height; ++k) {
     if (status != nullptr) {

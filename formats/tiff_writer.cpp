@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "formats/output_buffer.h"
 #include "formats/tiff_writer.h"
 #include "formats/writer_file.h"
 #include "formats/writers.h"
@@ -139,10 +140,9 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
     return StatusNoMemory;
   auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
   auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
-  std::uint8_t* buffer = bufferLock.data();
 
   std::uint32_t running = file.End();
-  std::uint32_t used = 0;
+  OutputBuffer out{&file, bufferLock.data(), kTiffPackBitsBufferSize, 0};
   std::int32_t rowsDone = 0;
   for (std::uint32_t s = 0; s < places.strips; ++s) {
     if (StripProgressCancelled(status, rowsDone, l.height)) return StatusCancelled;
@@ -150,25 +150,14 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
     for (std::uint32_t k = 0; k < kRowsPerStrip && rowsDone < l.height; ++k, ++rowsDone) {
       const std::uint8_t* row = pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride;
       const std::size_t n = EncodePackBitsRow(row, r, codedLock.data());
-      const std::uint8_t* coded = codedLock.data();
-      for (std::size_t left = n; left > 0;) {
-        const std::size_t take = std::min<std::size_t>(left, kTiffPackBitsBufferSize - used);
-        std::memcpy(buffer + used, coded, take);
-        used += static_cast<std::uint32_t>(take);
-        coded += take;
-        left -= take;
-        if (used == kTiffPackBitsBufferSize) {
-          if (!file.Write(buffer, used)) return StatusWriteFailed;
-          used = 0;
-        }
-      }
+      if (!out.Append(codedLock.data(), n)) return StatusWriteFailed;
       stripBytes += static_cast<std::uint32_t>(n);
     }
     offsets[s] = running;
     counts[s] = stripBytes;
     running += stripBytes;
   }
-  if (!file.Write(buffer, used)) return StatusWriteFailed;
+  if (!out.Flush()) return StatusWriteFailed;
   if (!PatchStripArrays(file, places, offsets, counts)) return StatusWriteFailed;
   SendProgress(status, 100);
   return StatusOk;

@@ -123,18 +123,12 @@ Status InvertDib(MemHandle dib, MemHandle* inverted) {
     if (CheckDibLayout(lock.data(), lock.size(), &l) != StatusOk) return StatusBadArgument;
   }
   const bool isGrey = NormaliseGreyDib(dib) == 1;
+  MemHandle block = nullptr;
+  const Status s = CopyDib(dib, &block);
   *inverted = nullptr;
-
-  MemLockGuard from(dib);
-  MemHandle block = MemAlloc(from.size());
-  if (block == nullptr) return StatusNoMemory;
+  if (s != StatusOk) return s;
   {
     MemLockGuard to(block);
-    if (to.data() == nullptr) {
-      MemFree(block);
-      return StatusNoMemory;
-    }
-    std::memcpy(to.data(), from.data(), from.size());
     DibLayout l;
     CheckDibLayout(to.data(), to.size(), &l);  // the copy of a block that passed
     std::uint8_t* pixels = to.data() + l.pixelOffset;

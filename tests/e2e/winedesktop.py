@@ -115,8 +115,7 @@ class Desktop:
         subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
                        check=False, timeout=30)
 
-    def end_programs(self):
-        """Ends every Wine process of this prefix (and only those)."""
+    def _stop_programs(self):
         subprocess.run(["wineserver", "-k"], env=self.env, check=False, timeout=60)
         for proc in self.started:
             try:
@@ -124,15 +123,14 @@ class Desktop:
             except subprocess.TimeoutExpired:
                 proc.kill()
         self.started.clear()
+
+    def end_programs(self):
+        """Ends every Wine process of this prefix (and only those)."""
+        self._stop_programs()
         subprocess.run(["wineserver", "-p"], env=self.env, check=False)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, check=False, timeout=60)
-        for proc in self.started:
-            try:
-                proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                proc.kill()
+        self._stop_programs()
         self.xvfb.terminate()
         try:
             self.xvfb.wait(timeout=10)

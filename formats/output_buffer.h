@@ -1,0 +1,40 @@
+// Output gathered in a fixed buffer and written to the file only in whole
+// buffers, then once for what remains: the write pattern of the PCX and the
+// PackBits TIFF writers.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "formats/writer_file.h"
+
+struct OutputBuffer {
+  WriterFile* file;
+  std::uint8_t* buffer;
+  std::uint32_t capacity;
+  std::uint32_t used;
+
+  // False when a full buffer was written short.
+  bool Append(const std::uint8_t* data, std::size_t n) {
+    while (n > 0) {
+      const std::size_t take = std::min<std::size_t>(n, capacity - used);
+      std::memcpy(buffer + used, data, take);
+      used += static_cast<std::uint32_t>(take);
+      data += take;
+      n -= take;
+      if (used == capacity) {
+        used = 0;
+        if (!file->Write(buffer, capacity)) return false;
+      }
+    }
+    return true;
+  }
+
+  // Writes what the buffer holds; false when it was written short.
+  bool Flush() {
+    const std::uint32_t n = used;
+    used = 0;
+    return file->Write(buffer, n);
+  }
+};
