@@ -5,11 +5,13 @@
 #include "capture/sbhook32.h"
 #include "messages/sbmsg32.h"
 #include "shell/resource.h"
+#include "shell/settings_win.h"
+#include "shell/shell.h"
+#include "shell/status_window.h"
 
 namespace {
 
 constexpr char kClassName[] = "Pictrap";
-constexpr char kProductName[] = "Pictrap";
 
 // SHOTBOX binds these at load time, by ordinal, so that a missing or wrong
 // SBHOOK32 or SBMSG32 stops the program before it shows anything. The capture
@@ -22,6 +24,14 @@ constexpr char kProductName[] = "Pictrap";
     reinterpret_cast<const void*>(&ShowError),
 };
 
+LRESULT OnCreate(HWND window) {
+  g_shell.mainWindow = window;
+  g_shell.currentFileName[0] = '\0';
+  g_shell.capture = CaptureInfo{};
+  LoadShellSettings(g_shell);
+  return 0;
+}
+
 LRESULT OnClose(HWND window) {
   DestroyWindow(window);
   return 0;
@@ -29,12 +39,16 @@ LRESULT OnClose(HWND window) {
 
 LRESULT OnDestroy() {
   EndCapture();
+  DestroyStatusWindow(g_shell.mainWindow);
+  g_shell.statusWindow = nullptr;
   PostQuitMessage(0);
   return 0;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_CREATE:
+      return OnCreate(window);
     case WM_CLOSE:
       return OnClose(window);
     case WM_DESTROY:
@@ -67,9 +81,14 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (!RegisterMainClass(instance)) return 0;
+  if (!RegisterStatusClass(instance)) return 0;
+  g_shell.instance = instance;
+  ModuleFilePath("SHOTBOX.INI", g_shell.iniPath, sizeof g_shell.iniPath);
+  ModuleFilePath("SHOTBOX.HLP", g_shell.helpPath, sizeof g_shell.helpPath);
   HWND window = CreateWindowExA(0, kClassName, kProductName, WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
                                 nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 0;
+  g_shell.statusWindow = CreateStatusWindow(window, instance, kProductName, "Cancel");
   ShowWindow(window, SW_SHOWMINNOACTIVE);
 
   MSG msg;

@@ -51,7 +51,9 @@ void AdvanceCaptureNumber(Settings* s) {
 }
 
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format) {
-  char* dot = std::strrchr(path, '.');
+  // Only a dot in the file name counts: one in a directory name is not an
+  // extension, and cutting there would save into another directory.
+  char* dot = std::strrchr(path + FileNamePart(path), '.');
   const std::size_t stem = dot ? static_cast<std::size_t>(dot - path) : std::strlen(path);
   const char* extension = CaptureExtension(format);
   const std::size_t added = extension ? 1 + std::strlen(extension) : 0;

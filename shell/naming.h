@@ -24,8 +24,8 @@ int PathRootLength(const char* path);
 bool MakeAutoFileName(const Settings& settings, char* out, std::size_t size);
 // Counts the next capture number on: 1, 2, ..., 9999, 1, ...
 void AdvanceCaptureNumber(Settings* settings);
-// Cuts the path at its last dot and appends the format's extension. False
-// when the result would not fit.
+// Cuts the file name at its last dot and appends the format's extension.
+// False when the result would not fit.
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format);
 // The capture number a file name carries: up to four characters after the
 // first three, read by the string-to-integer rule.

@@ -223,7 +223,7 @@ TEST(Extensions, TheChosenTypeDecides) {
   EXPECT_STREQ(path, "C:\\SHOTS\\shot.tif");
   std::snprintf(path, sizeof path, "C:\\MY.DIR\\shot");
   ASSERT_TRUE(ReplaceExtension(path, sizeof path, 1));
-  EXPECT_STREQ(path, "C:\\MY.bmp") << "the last dot, even in a directory name";
+  EXPECT_STREQ(path, "C:\\MY.DIR\\shot.bmp") << "a dot in a directory name is no extension";
   std::string full(256, 'a');  // with ".bmp", one more than the buffer holds
   std::snprintf(path, sizeof path, "%s", full.c_str());
   EXPECT_FALSE(ReplaceExtension(path, sizeof path, 1));

@@ -1,0 +1,16 @@
+// Settings through the private profile SHOTBOX.INI, and the capture-number
+// search over a real directory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "shell/shell.h"
+
+// The program's directory plus `name` (ModuleFilePath).
+void ModuleFilePath(const char* name, char* out, std::size_t size);
+std::int32_t FindHighestCaptureNumber(char* directory, const char* extension);
+void LoadShellSettings(ShellState& shell);
+void SaveShellSetupSettings(ShellState& shell);
+// Writes one key of the settings file.
+void WriteSettingText(const ShellState& shell, const char* key, const char* text);

@@ -1,0 +1,4 @@
+// The run's one shell state record.
+#include "shell/shell.h"
+
+ShellState g_shell{};

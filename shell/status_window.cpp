@@ -1,0 +1,244 @@
+// The status window. Its procedure is a short switch over small handlers;
+// all its state is in one record, since one window exists per run.
+#include "shell/status_window.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr char kClassName[] = "Status";
+constexpr int kWidth = 270;
+constexpr int kHeight = 128;
+constexpr int kCancelId = 2;
+constexpr RECT kTextLine = {8, 4, 260, 27};
+constexpr RECT kPercentText = {14, 32, 254, 50};
+
+struct StatusWindowState {
+  HWND window;
+  HWND button;
+  HWND owner;
+  WNDPROC buttonProc;
+  const char* text;
+  bool shown;
+  int percent;
+  int filledRight;
+};
+
+StatusWindowState g_status = {nullptr, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
+
+// Selects a GDI object and puts the previous one back.
+class Selection {
+ public:
+  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~Selection() { SelectObject(dc_, previous_); }
+  Selection(const Selection&) = delete;
+  Selection& operator=(const Selection&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+class Pen {
+ public:
+  explicit Pen(COLORREF colour) : pen_(CreatePen(PS_SOLID, 1, colour)) {}
+  ~Pen() { DeleteObject(pen_); }
+  Pen(const Pen&) = delete;
+  Pen& operator=(const Pen&) = delete;
+  HPEN get() const { return pen_; }
+
+ private:
+  HPEN pen_;
+};
+
+POINT Placement() {
+  POINT p = {50, 75};
+  ClientToScreen(g_status.owner, &p);
+  if (p.x + kWidth > GetSystemMetrics(SM_CXSCREEN)) p.x = GetSystemMetrics(SM_CXSCREEN) - kWidth;
+  if (p.y + kHeight > GetSystemMetrics(SM_CYSCREEN)) p.y = GetSystemMetrics(SM_CYSCREEN) - kHeight;
+  return p;
+}
+
+void DrawTextLine(HDC dc) {
+  RECT line = kTextLine;
+  FillRect(dc, &line, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+  DrawTextA(dc, g_status.text ? g_status.text : "", -1, &line, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+}
+
+void RestoreColours(HDC dc, int oldMode) {
+  SetBkMode(dc, oldMode);
+  SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+  SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+}
+
+void Line(HDC dc, int x1, int y1, int x2, int y2) {
+  MoveToEx(dc, x1, y1, nullptr);
+  LineTo(dc, x2, y2);
+}
+
+LRESULT OnPaint(HWND window) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  SetTextColor(dc, RGB(0, 0, 0));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  RECT empty = {g_status.filledRight + 1, 31, 254, 51};
+  if (empty.left < empty.right) FillRect(dc, &empty, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawTextLine(dc);
+  {
+    // The sunken frame: light edges right and below, dark edges left and above.
+    Pen white(RGB(255, 255, 255));
+    Pen grey(RGB(128, 128, 128));
+    Selection pen(dc, white.get());
+    Line(dc, 12, 52, 256, 52);
+    Line(dc, 11, 53, 257, 53);
+    Line(dc, 255, 52, 255, 31);
+    Line(dc, 256, 53, 256, 30);
+    SelectObject(dc, grey.get());
+    Line(dc, 11, 30, 257, 30);
+    Line(dc, 12, 31, 256, 31);
+    Line(dc, 11, 30, 11, 53);
+    Line(dc, 12, 31, 12, 52);
+  }
+  RECT filled = {13, 31, g_status.filledRight, 51};
+  if (filled.left < filled.right) FillRect(dc, &filled, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+  char percent[8];
+  std::snprintf(percent, sizeof percent, "%d%%", g_status.percent);
+  RECT percentArea = kPercentText;
+  DrawTextA(dc, percent, -1, &percentArea, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP);
+  RestoreColours(dc, oldMode);
+  EndPaint(window, &ps);
+  return 0;
+}
+
+LRESULT OnEraseBackground(HWND window, HDC dc) {
+  RECT r;
+  if (GetClipBox(dc, &r) == ERROR) GetClientRect(window, &r);
+  Selection brush(dc, GetStockObject(LTGRAY_BRUSH));
+  PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATCOPY);
+  return 1;
+}
+
+LRESULT OnProgress(HWND window, int p) {
+  // Enter and Esc must reach the Cancel button while an operation runs.
+  if (GetActiveWindow() == g_status.owner && g_status.owner != nullptr) {
+    SetActiveWindow(window);
+    SetFocus(g_status.button);
+  }
+  if (GetFocus() == window) SetFocus(g_status.button);
+  if (p == g_status.percent) return 0;
+  if (p < g_status.percent) {
+    g_status.filledRight = StatusBarRight(p);
+    InvalidateRect(window, nullptr, FALSE);
+    g_status.percent = p;
+    return 0;
+  }
+  if (p > 100) return 0;
+  const int newRight = StatusBarRight(p);
+  RECT strip = {g_status.filledRight, 32, newRight, 51};
+  InvalidateRect(window, &strip, FALSE);
+  g_status.filledRight = newRight;
+  RECT percentArea = kPercentText;
+  InvalidateRect(window, &percentArea, FALSE);
+  g_status.percent = p;
+  return 0;
+}
+
+LRESULT OnTextChanged(HWND window) {
+  HDC dc = GetDC(window);
+  SetTextColor(dc, RGB(0, 0, 0));
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  DrawTextLine(dc);
+  RestoreColours(dc, oldMode);
+  ReleaseDC(window, dc);
+  return 0;
+}
+
+LRESULT CALLBACK StatusWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case kProgressMessage:
+      return OnProgress(window, static_cast<int>(wParam));
+    case kStatusTextMessage:
+      return OnTextChanged(window);
+    case WM_PAINT:
+      return OnPaint(window);
+    case WM_ERASEBKGND:
+      return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
+    case WM_COMMAND:
+      if (wParam == kCancelId) PostMessageA(g_status.owner, kCancelMessage, 0, 0);
+      return 0;
+    case WM_CLOSE:
+      MessageBeep(0xFFFFFFFF);
+      return 0;
+    case WM_SHOWWINDOW:
+      // The system shows owned pop-ups with their owner; this one appears
+      // only when an operation shows it.
+      if (!g_status.shown) return 0;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK CancelButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
+    PostMessageA(g_status.window, WM_COMMAND, kCancelId, 0);
+  }
+  return CallWindowProcA(g_status.buttonProc, button, message, wParam, lParam);
+}
+
+}  // namespace
+
+BOOL RegisterStatusClass(HINSTANCE instance) {
+  WNDCLASSA wc{};
+  wc.style = CS_SAVEBITS;
+  wc.lpfnWndProc = StatusWindowProc;
+  wc.hInstance = instance;
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = kClassName;
+  return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateStatusWindow(HWND owner, HINSTANCE instance, const char* caption, const char* buttonText) {
+  g_status.owner = owner;
+  const POINT at = Placement();
+  g_status.window = CreateWindowExA(0, kClassName, caption, WS_POPUP | WS_CAPTION, at.x, at.y, kWidth, kHeight,
+                                    owner, nullptr, instance, nullptr);
+  if (g_status.window == nullptr) return nullptr;
+  g_status.button = CreateWindowExA(0, "Button", buttonText, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 102, 63, 66,
+                                    26, g_status.window, reinterpret_cast<HMENU>(kCancelId), instance, nullptr);
+  g_status.buttonProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(g_status.button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CancelButtonProc)));
+  return g_status.window;
+}
+
+void ShowStatus(const char* text) {
+  if (g_status.window == nullptr) return;
+  const POINT at = Placement();
+  MoveWindow(g_status.window, at.x, at.y, kWidth, kHeight, FALSE);
+  g_status.text = text;
+  g_status.shown = true;
+  ShowWindow(g_status.window, SW_RESTORE);
+  ShowWindow(g_status.button, SW_RESTORE);
+  // Paint now: a short operation may never drain the queue before it ends.
+  UpdateWindow(g_status.window);
+}
+
+void HideStatus() {
+  g_status.shown = false;
+  if (g_status.window == nullptr) return;
+  ShowWindow(g_status.button, SW_HIDE);
+  ShowWindow(g_status.window, SW_HIDE);
+}
+
+void DestroyStatusWindow(HWND owner) {
+  const HWND focus = GetFocus();
+  const bool hadFocus = focus != nullptr && (focus == g_status.window || focus == g_status.button);
+  if (g_status.button != nullptr) DestroyWindow(g_status.button);
+  if (g_status.window != nullptr) DestroyWindow(g_status.window);
+  if (hadFocus) SetFocus(owner);
+  g_status.button = nullptr;
+  g_status.window = nullptr;
+}
+
+ProgressChannel* StatusChannel() { return reinterpret_cast<ProgressChannel*>(g_status.window); }
