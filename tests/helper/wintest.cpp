@@ -3,7 +3,9 @@
 //
 //   find TITLE|- CLASS|- [TIMEOUT_MS]   print the window handle, exit 1 if none
 //   gone HWND [TIMEOUT_MS]              wait until the window no longer exists
-//   info HWND                           iconic, visible, rectangles, process id
+//   visible HWND [TIMEOUT_MS]           wait until the window is visible
+//   info HWND                           iconic, visible, rectangles, client origin, process id
+//   child HWND ID                       print the handle of the control with that id
 //   texts HWND                          class and text of every descendant
 //   post HWND MSG [WPARAM [LPARAM]]     PostMessage (numbers in decimal or 0x hex)
 //   syscommand HWND CMD                 post WM_SYSCOMMAND
@@ -59,9 +61,31 @@ int Info(int argc, char** argv) {
   char cls[128] = "", title[256] = "";
   GetClassNameA(w, cls, sizeof cls);
   GetWindowTextA(w, title, sizeof title);
-  std::printf("iconic=%d\nvisible=%d\nrect=%ld,%ld,%ld,%ld\nclient=%ld,%ld\npid=%lu\nclass=%s\ntitle=%s\n",
+  POINT origin = {0, 0};
+  ClientToScreen(w, &origin);
+  std::printf("iconic=%d\nvisible=%d\nrect=%ld,%ld,%ld,%ld\nclient=%ld,%ld\norigin=%ld,%ld\npid=%lu\n"
+              "focus=%d\nclass=%s\ntitle=%s\n",
               IsIconic(w) ? 1 : 0, IsWindowVisible(w) ? 1 : 0, r.left, r.top, r.right, r.bottom,
-              c.right, c.bottom, pid, cls, title);
+              c.right, c.bottom, origin.x, origin.y, pid, GetForegroundWindow() == w ? 1 : 0, cls, title);
+  return 0;
+}
+
+int Visible(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const DWORD timeout = argc > 3 ? Number(argv[3]) : 5000;
+  const DWORD start = GetTickCount();
+  while (!IsWindowVisible(WindowArg(argv[2]))) {
+    if (GetTickCount() - start >= timeout) return 1;
+    Sleep(20);
+  }
+  return 0;
+}
+
+int Child(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND c = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
+  if (c == nullptr) return 1;
+  std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(c)));
   return 0;
 }
 
@@ -139,6 +163,8 @@ int main(int argc, char** argv) {
   if (!std::strcmp(cmd, "find")) rc = Find(argc, argv);
   else if (!std::strcmp(cmd, "gone")) rc = Gone(argc, argv);
   else if (!std::strcmp(cmd, "info")) rc = Info(argc, argv);
+  else if (!std::strcmp(cmd, "visible")) rc = Visible(argc, argv);
+  else if (!std::strcmp(cmd, "child")) rc = Child(argc, argv);
   else if (!std::strcmp(cmd, "texts")) rc = Texts(argc, argv);
   else if (!std::strcmp(cmd, "post")) rc = Post(argc, argv);
   else if (!std::strcmp(cmd, "syscommand")) rc = SysCommand(argc, argv);

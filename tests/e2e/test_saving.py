@@ -1,0 +1,164 @@
+"""Settings, naming, saving and the status window under Wine, driven through
+the shell test program, which reads SHOTBOX.INI beside itself as the program
+does."""
+import shutil
+import subprocess
+import time
+
+import pytest
+from PIL import Image
+
+from conftest import BIN, ROOT, wait_for
+
+WM_COMMAND = 0x111
+IDYES, IDNO, IDOK = 6, 7, 1
+SCREENS = ROOT / "build" / "e2e-screens"
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+@pytest.fixture
+def shell(app_dir):
+    shutil.copy2(BIN / "shelltest.exe", app_dir / "shelltest.exe")
+    return app_dir
+
+
+def write_ini(folder, **keys):
+    text = "[Pictrap]\r\n" + "".join(f"{k}={v}\r\n" for k, v in keys.items())
+    (folder / "SHOTBOX.INI").write_bytes(text.encode("ascii"))
+
+
+def read_ini(folder):
+    keys = {}
+    for line in (folder / "SHOTBOX.INI").read_text("ascii").splitlines():
+        if "=" in line:
+            k, v = line.split("=", 1)
+            keys[k.strip()] = v.strip()
+    return keys
+
+
+def run_shell(desktop, folder, *args, timeout=60):
+    r = desktop.run([folder / "shelltest.exe"] + list(args), cwd=folder, timeout=timeout)
+    out = r.stdout.replace("\r", "")
+    return r.returncode, dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
+
+
+def capture_dir(tmp_path, *names, directories=()):
+    shots = tmp_path / "shots"
+    shots.mkdir()
+    for n in names:
+        (shots / n).write_bytes(b"x")
+    for d in directories:
+        (shots / d).mkdir()
+    return shots
+
+
+def test_defaults_without_a_settings_file(desktop, shell):
+    rc, s = run_shell(desktop, shell, "settings")
+    assert rc == 0
+    assert (s["Mode"], s["SizeWd"], s["SizeHt"], s["Alt"], s["Ctrl"], s["Shift"], s["Key"]) == \
+        ("1", "2", "2", "1", "1", "0", "10")
+    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "0")
+    assert s["CapDir"].lower() == windows_path(shell).lower(), "the current directory"
+    assert not (shell / "SHOTBOX.INI").exists(), "loading writes nothing"
+
+
+def test_settings_file_beside_the_program_with_corrections(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", "Cap40.pcx", directories=["CAP99.bmp"])
+    write_ini(shell, Mode=9, Key=300, SizeWd=1, SizeHt=99999, AutoNamePrefix="ABCDEFGHIJK", CapFormat=1,
+              CapDir=windows_path(shots), Greyscale=1)
+    rc, s = run_shell(desktop, shell, "settings")
+    assert rc == 0
+    assert s["Mode"] == "3"
+    assert s["Key"] == "44"
+    assert (s["SizeWd"], s["SizeHt"]) == ("1024", "768"), "the desktop's client size"
+    assert s["AutoNamePrefix"] == "ABCDEFGH"
+    assert s["Greyscale"] == "1"
+    assert s["NextCaptureNumber"] == "13", "cap5 and CAP12 count; the directory CAP99 and the PCX do not"
+
+
+def test_numbering_continues_past_four_digits(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path, "Cap1234.bmp", "Cap77.bmp")
+    write_ini(shell, CapFormat=1, CapDir=windows_path(shots) + "\\")
+    assert run_shell(desktop, shell, "settings")[1]["NextCaptureNumber"] == "1235"
+
+
+def test_capture_setup_keys_are_written_back(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path, "Cap3.tif")
+    write_ini(shell, CapFormat=3, CapDir=windows_path(shots), AutoNamePrefix="Img")
+    rc, s = run_shell(desktop, shell, "save-setup", "Key=3", "Mode=5", "Shift=1")
+    assert rc == 0 and s["NextCaptureNumber"] == "4"
+    ini = read_ini(shell)
+    assert (ini["Key"], ini["Mode"], ini["Shift"], ini["Ctrl"], ini["AutoSave"]) == ("3", "5", "1", "1", "1")
+    assert ini["AutoNamePrefix"] == "Img", "keys Capture Setup does not own stay as they were"
+    assert run_shell(desktop, shell, "settings")[1]["Key"] == "3"
+
+
+def answer_overwrite(desktop, shell, path, answer):
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(path), "1", "7", "5"], cwd=shell)
+    box = desktop.find("Pictrap", "#32770")
+    assert box, "no overwrite question"
+    texts = [t for (_i, cls, t) in desktop.texts(box) if cls == "Static" and t]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(answer))
+    assert proc.wait(timeout=30) == 0
+    return texts
+
+
+def test_overwrite_question_no_keeps_the_file_and_yes_replaces_it(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    target = shots / "Cap7.bmp"
+    target.write_bytes(b"an earlier capture")
+    texts = answer_overwrite(desktop, shell, target, IDNO)
+    assert texts == [f"The filename, {windows_path(target)}, is already in use.  Would you like to overwrite it."]
+    assert target.read_bytes() == b"an earlier capture"
+
+    answer_overwrite(desktop, shell, target, IDYES)
+    data = target.read_bytes()
+    assert data[:2] == b"BM" and len(data) == 54 + 24 * 5
+    assert sorted(p.name for p in shots.iterdir()) == ["Cap7.bmp"], "no temporary file left"
+
+
+def bar_white_starts(image, origin, row):
+    """The first white pixel of the bar's row, in client x, right of 13."""
+    ox, oy = origin
+    for x in range(14, 258):
+        if image.getpixel((ox + x, oy + row))[:3] == (255, 255, 255):
+            return x
+    return None
+
+
+@pytest.mark.parametrize("percent,edge", [(0, 13), (50, 133), (100, 254)])
+def test_status_window_bar(desktop, shell, percent, edge):
+    desktop.start([shell / "shelltest.exe", "status", str(percent)], cwd=shell)
+    status = desktop.find("Pictrap", "Status")
+    assert status and desktop.wintest("visible", str(status), "10000")[0] == 0
+    info = desktop.info(status)
+    origin = tuple(map(int, info["origin"].split(",")))
+    left, top, right, bottom = map(int, info["rect"].split(","))
+    assert (right - left, bottom - top) == (270, 128)
+    SCREENS.mkdir(parents=True, exist_ok=True)
+    shot = SCREENS / f"status-{percent}.png"
+
+    def painted():
+        desktop.screenshot(shot)
+        with Image.open(shot) as im:
+            im = im.convert("RGB")
+            return im if bar_white_starts(im, origin, 32) is not None or percent == 100 else None
+    image = wait_for(painted, timeout=10)
+    assert image is not None
+    light = (192, 192, 192)
+    white = (255, 255, 255)
+    for row in (32, 50):  # above and below the percentage text
+        # Filled from 13 up to the edge, empty from just after it to 253; the
+        # edge column itself belongs to neither and keeps an earlier paint.
+        for x in range(13, edge):
+            assert image.getpixel((origin[0] + x, origin[1] + row)) == light, (row, x)
+        for x in range(edge + 1, 254):
+            assert image.getpixel((origin[0] + x, origin[1] + row)) == white, (row, x)
+    # Some dark pixels of the percentage text, in the middle of the bar.
+    text = [image.getpixel((origin[0] + x, origin[1] + y)) for x in range(100, 170) for y in range(35, 48)]
+    assert any(sum(p) < 200 for p in text), "no percentage text"
+    caption_text = [image.getpixel((origin[0] + x, origin[1] + y)) for x in range(60, 210) for y in range(8, 24)]
+    assert any(sum(p) < 200 for p in caption_text), "no status text line"

@@ -1,0 +1,152 @@
+// shelltest.exe: drives the shell's settings, naming, saving and status
+// window directly, for the end-to-end tests, before the capture pipeline
+// uses them. It reads SHOTBOX.INI beside itself, as the program does.
+//
+//   settings                 load and print every field
+//   save-setup KEY=VALUE...  load, change fields, write Capture Setup's keys
+//   name                     GetCaptureFileName, then save a small image there
+//   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
+//   status PERCENT           show the status window at PERCENT until ended
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "imaging/dib.h"
+#include "shell/saving_win.h"
+#include "shell/settings_win.h"
+#include "shell/shell.h"
+#include "shell/status_window.h"
+
+namespace {
+
+void PrintSettings(const Settings& s) {
+  std::printf("Mode=%d\nSizeWd=%d\nSizeHt=%d\nIncludeCursor=%d\nAlt=%u\nCtrl=%u\nShift=%u\nKey=%u\n"
+              "Greyscale=%u\nInvert=%u\nDither=%u\nToClipbd=%u\nAutoSave=%u\nPrint=%u\nIncFileName=%d\n"
+              "CapFormat=%u\nCapDir=%s\nAutoNamePrefix=%s\nAutoName=%d\nNextCaptureNumber=%d\n",
+              s.Mode, s.SizeWd, s.SizeHt, s.IncludeCursor, s.Alt, s.Ctrl, s.Shift, s.Key, s.Greyscale, s.Invert,
+              s.Dither, s.ToClipbd, s.AutoSave, s.Print, s.IncFileName, s.CapFormat, s.CapDir, s.AutoNamePrefix,
+              s.AutoName, s.NextCaptureNumber);
+}
+
+bool SetField(Settings& s, const char* assignment) {
+  const char* eq = std::strchr(assignment, '=');
+  if (eq == nullptr) return false;
+  const std::string key(assignment, eq);
+  const int v = std::atoi(eq + 1);
+  if (key == "Mode") s.Mode = v;
+  else if (key == "Key") s.Key = static_cast<std::uint8_t>(v);
+  else if (key == "Shift") s.Shift = static_cast<std::uint8_t>(v);
+  else if (key == "Greyscale") s.Greyscale = static_cast<std::uint8_t>(v);
+  else if (key == "AutoSave") s.AutoSave = static_cast<std::uint8_t>(v);
+  else if (key == "CapFormat") s.CapFormat = static_cast<std::uint16_t>(v);
+  else if (key == "SizeWd") s.SizeWd = v;
+  else return false;
+  return true;
+}
+
+MemHandle NoisyImage(int width, int height) {
+  const std::uint32_t stride = DibRowStride(24, width);
+  MemHandle h = MemAlloc(40 + std::size_t{stride} * height);
+  MemLockGuard lock(h);
+  if (lock.data() == nullptr) return h;
+  PutDibHeader(lock.data(), width, height, 24, 0);
+  std::mt19937 rng(7);
+  for (std::size_t i = 40; i < lock.size(); ++i) lock.data()[i] = static_cast<std::uint8_t>(rng());
+  return h;
+}
+
+LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+// A visible, active stand-in for the main window, and the status window.
+void CreateWindows() {
+  g_shell.instance = GetModuleHandleA(nullptr);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = MainProc;
+  wc.hInstance = g_shell.instance;
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = "PictrapShellTest";
+  RegisterClassA(&wc);
+  RegisterStatusClass(g_shell.instance);
+  g_shell.mainWindow = CreateWindowExA(0, wc.lpszClassName, "Pictrap shell test", WS_OVERLAPPEDWINDOW, 100, 100,
+                                       400, 300, nullptr, nullptr, g_shell.instance, nullptr);
+  ShowWindow(g_shell.mainWindow, SW_SHOWNORMAL);
+  SetForegroundWindow(g_shell.mainWindow);
+  UpdateWindow(g_shell.mainWindow);
+  g_shell.statusWindow = CreateStatusWindow(g_shell.mainWindow, g_shell.instance, kProductName, "Cancel");
+}
+
+int Save(const char* path, int format, int width, int height) {
+  CreateWindows();
+  MemOwner image(NoisyImage(width, height));
+  g_shell.capture = CaptureInfo{width, height, 24, 0};
+  SaveCapture(g_shell, image.get(), 0, path, static_cast<std::uint16_t>(format));
+  std::printf("done\n");
+  return 0;
+}
+
+int Name() {
+  CreateWindows();
+  char name[kFileNameSize];
+  const int result = GetCaptureFileName(g_shell, name);
+  std::printf("result=%d\nname=%s\nCapFormat=%u\nCapDir=%s\nNextCaptureNumber=%d\n", result, name,
+              g_shell.settings.CapFormat, g_shell.settings.CapDir, g_shell.settings.NextCaptureNumber);
+  std::fflush(stdout);
+  if (result != 0) return 0;
+  MemOwner image(NoisyImage(17, 9));
+  g_shell.capture = CaptureInfo{17, 9, 24, 0};
+  SaveCapture(g_shell, image.get(), 0, name, g_shell.settings.CapFormat);
+  std::printf("saved\n");
+  return 0;
+}
+
+int StatusAt(int percent) {
+  CreateWindows();
+  std::snprintf(g_shell.statusText, sizeof g_shell.statusText, "Saving - test.pcx");
+  ShowStatus(g_shell.statusText);
+  SendMessageA(g_shell.statusWindow, kProgressMessage, 0, 0);
+  SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(percent), 0);
+  std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.statusWindow)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  ModuleFilePath("SHOTBOX.INI", g_shell.iniPath, sizeof g_shell.iniPath);
+  LoadShellSettings(g_shell);
+  const char* cmd = argv[1];
+  int rc = 2;
+  if (!std::strcmp(cmd, "settings")) {
+    PrintSettings(g_shell.settings);
+    rc = 0;
+  } else if (!std::strcmp(cmd, "save-setup")) {
+    rc = 0;
+    for (int i = 2; i < argc; ++i) {
+      if (!SetField(g_shell.settings, argv[i])) rc = 2;
+    }
+    if (rc == 0) SaveShellSetupSettings(g_shell);
+    std::printf("NextCaptureNumber=%d\n", g_shell.settings.NextCaptureNumber);
+  } else if (!std::strcmp(cmd, "name")) {
+    rc = Name();
+  } else if (!std::strcmp(cmd, "save") && argc >= 6) {
+    rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+  } else if (!std::strcmp(cmd, "status") && argc >= 3) {
+    rc = StatusAt(std::atoi(argv[2]));
+  }
+  std::fflush(stdout);
+  return rc;
+}
