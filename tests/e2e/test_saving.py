@@ -162,3 +162,61 @@ def test_status_window_bar(desktop, shell, percent, edge):
     assert any(sum(p) < 200 for p in text), "no percentage text"
     caption_text = [image.getpixel((origin[0] + x, origin[1] + y)) for x in range(60, 210) for y in range(8, 24)]
     assert any(sum(p) < 200 for p in caption_text), "no status text line"
+
+
+def xdotool(desktop, *args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], env=desktop.env, check=True, timeout=30)
+
+
+def click_control(desktop, dialog, control_id):
+    rc, out = desktop.wintest("child", str(dialog), str(control_id))
+    assert rc == 0, f"no control {control_id:#x}"
+    left, top, right, bottom = map(int, desktop.info(int(out))["rect"].split(","))
+    xdotool(desktop, "mousemove", (left + right) // 2, (top + bottom) // 2)
+    xdotool(desktop, "click", "1")
+
+
+def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
+    proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
+    dialog = desktop.find("Save As", "#32770", 15000)
+    assert dialog, "no Save As dialog"
+    time.sleep(0.5)
+    click_control(desktop, dialog, 0x47C)  # the file-name box
+    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
+    xdotool(desktop, "type", "shot.txt")
+    click_control(desktop, dialog, 0x470)  # the file type list: BMP, PCX, TIF
+    xdotool(desktop, "key", "Down", "Return")
+    time.sleep(0.3)
+    click_control(desktop, dialog, 1)  # Save
+    assert proc.wait(timeout=30) == 0
+    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    assert out["result"] == "0"
+    assert out["name"].lower() == (windows_path(shots) + "\\shot.pcx").lower()
+    assert (shots / "shot.pcx").read_bytes()[:2] == b"\x0a\x05"
+    assert not (shots / "shot.txt").exists()
+    ini = read_ini(shell)
+    assert ini["CapFormat"] == "2"
+    assert ini["CapDir"].lower() == windows_path(shots).lower()
+
+
+def test_cancelling_a_pcx_save_with_esc(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    target = shots / "big.pcx"
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(target), "2", "6000", "3000"], cwd=shell)
+    status = desktop.find("Pictrap", "Status", 15000)
+    assert status and desktop.wintest("visible", str(status), "30000")[0] == 0
+    box = None
+    for _ in range(100):  # Esc on the Cancel button until the save stops
+        xdotool(desktop, "key", "Escape")
+        box = desktop.find("Pictrap", "#32770", 100)
+        if box or proc.poll() is not None:
+            break
+    assert box, "the save ran to its end: no cancel reached it"
+    texts = [t for (_i, cls, t) in desktop.texts(box) if cls == "Static" and t]
+    assert texts == ["The operation was cancelled."]
+    assert not desktop.info(status)["visible"] == "1", "the status window is hidden before the report"
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert proc.wait(timeout=30) == 0
+    assert list(shots.iterdir()) == [], "no file, not even a temporary one"
