@@ -96,6 +96,17 @@ def test_capture_setup_keys_are_written_back(desktop, shell, tmp_path):
     assert run_shell(desktop, shell, "settings")[1]["Key"] == "3"
 
 
+def test_automatic_name_continues_the_numbering(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", directories=["CAP99.bmp"])
+    write_ini(shell, AutoName=1, CapFormat=1, CapDir=windows_path(shots))
+    proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
+    assert proc.wait(timeout=30) == 0
+    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    assert out["name"] == windows_path(shots) + "\\Cap13.bmp"
+    assert out["NextCaptureNumber"] == "14"
+    assert (shots / "Cap13.bmp").read_bytes()[:2] == b"BM"
+
+
 def answer_overwrite(desktop, shell, path, answer):
     proc = desktop.start([shell / "shelltest.exe", "save", windows_path(path), "1", "7", "5"], cwd=shell)
     box = desktop.find("Pictrap", "#32770")
@@ -129,9 +140,14 @@ def bar_white_starts(image, origin, row):
     return None
 
 
-@pytest.mark.parametrize("percent,edge", [(0, 13), (50, 133), (100, 254)])
-def test_status_window_bar(desktop, shell, percent, edge):
-    desktop.start([shell / "shelltest.exe", "status", str(percent)], cwd=shell)
+@pytest.mark.parametrize("steps,edge", [
+    ([0], 13), ([50], 133), ([100], 254),
+    ([50, 150], 133),   # above 100 changes nothing
+    ([100, 0], 13),     # a new operation empties the bar
+])
+def test_status_window_bar(desktop, shell, steps, edge):
+    percent = steps[-1] if steps[-1] <= 100 else steps[0]
+    desktop.start([shell / "shelltest.exe", "status"] + [str(p) for p in steps], cwd=shell)
     status = desktop.find("Pictrap", "Status")
     assert status and desktop.wintest("visible", str(status), "10000")[0] == 0
     info = desktop.info(status)
@@ -139,7 +155,7 @@ def test_status_window_bar(desktop, shell, percent, edge):
     left, top, right, bottom = map(int, info["rect"].split(","))
     assert (right - left, bottom - top) == (270, 128)
     SCREENS.mkdir(parents=True, exist_ok=True)
-    shot = SCREENS / f"status-{percent}.png"
+    shot = SCREENS / f"status-{'-'.join(map(str, steps))}.png"
 
     def painted():
         desktop.screenshot(shot)
@@ -162,6 +178,11 @@ def test_status_window_bar(desktop, shell, percent, edge):
     assert any(sum(p) < 200 for p in text), "no percentage text"
     caption_text = [image.getpixel((origin[0] + x, origin[1] + y)) for x in range(60, 210) for y in range(8, 24)]
     assert any(sum(p) < 200 for p in caption_text), "no status text line"
+
+    WM_CLOSE = 0x10
+    desktop.wintest("post", str(status), str(WM_CLOSE))
+    desktop.wintest("find", "-", "-", "300")
+    assert desktop.info(status)["visible"] == "1", "the status window cannot be closed"
 
 
 def xdotool(desktop, *args):

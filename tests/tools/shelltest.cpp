@@ -6,7 +6,7 @@
 //   save-setup KEY=VALUE...  load, change fields, write Capture Setup's keys
 //   name                     GetCaptureFileName, then save a small image there
 //   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
-//   status PERCENT           show the status window at PERCENT until ended
+//   status PERCENT...        show the status window, send 0 and each PERCENT, run until ended
 #include <windows.h>
 
 #include <cstdio>
@@ -106,12 +106,17 @@ int Name() {
   return 0;
 }
 
-int StatusAt(int percent) {
+int StatusAt(int count, char** percents) {
   CreateWindows();
   std::snprintf(g_shell.statusText, sizeof g_shell.statusText, "Saving - test.pcx");
   ShowStatus(g_shell.statusText);
   SendMessageA(g_shell.statusWindow, kProgressMessage, 0, 0);
-  SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(percent), 0);
+  for (int i = 0; i < count; ++i) {
+    SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(std::atoi(percents[i])), 0);
+    // Paint between steps, as a long operation's drain does.
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
   std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.statusWindow)));
   std::fflush(stdout);
   MSG msg;
@@ -145,7 +150,7 @@ int main(int argc, char** argv) {
   } else if (!std::strcmp(cmd, "save") && argc >= 6) {
     rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
-    rc = StatusAt(std::atoi(argv[2]));
+    rc = StatusAt(argc - 2, argv + 2);
   }
   std::fflush(stdout);
   return rc;
