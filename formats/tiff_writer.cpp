@@ -234,6 +234,9 @@ std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_
 Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint16_t compression,
                      std::uint8_t greyFlag, std::uint16_t resolution) {
   if (fileName == nullptr || dib == nullptr) return StatusBadArgument;
+  // Any other code would be written into the Compression tag over strips
+  // that are not coded that way.
+  if (compression != kTiffUncompressed && compression != kTiffPackBits) return StatusBadArgument;
   MemLockGuard lock(dib);
   DibLayout l;
   if (CheckDibLayout(lock.data(), lock.size(), &l) != StatusOk || l.width > kWriterMaxSide ||

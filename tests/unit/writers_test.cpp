@@ -362,6 +362,10 @@ TEST_F(TiffWriter, OversizeImagesAreRefusedBeforeAnything) {
   EXPECT_TRUE(probe.sent().empty());
   EXPECT_EQ(WritePcxFile(probe.channel(), PathOf("t.pcx").c_str(), tall, 5, 300), StatusBadArgument);
   EXPECT_EQ(probe.sent(), std::vector<unsigned>{0});
+  MemHandle small = MakeDib(3, 3, 8, 256);
+  MemOwner smallOwner(small);
+  EXPECT_EQ(WriteTiffFile(nullptr, PathOf("l.tif").c_str(), small, 5, 0, 300), StatusBadArgument)
+      << "a compression the strips are not coded in";
   EXPECT_TRUE(Files().empty());
 }
 
