@@ -31,6 +31,17 @@ struct OutputBuffer {
     return true;
   }
 
+  // Room to code into directly, or null when fewer than `n` bytes are free.
+  std::uint8_t* Reserve(std::size_t n) { return capacity - used >= n ? buffer + used : nullptr; }
+  // Takes `n` bytes coded into the reserved room; false when a full buffer
+  // was written short.
+  bool Commit(std::size_t n) {
+    used += static_cast<std::uint32_t>(n);
+    if (used < capacity) return true;
+    used = 0;
+    return file->Write(buffer, capacity);
+  }
+
   // Writes what the buffer holds; false when it was written short.
   bool Flush() {
     const std::uint32_t n = used;

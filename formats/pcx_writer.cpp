@@ -3,6 +3,7 @@
 // the 769-byte palette trailer.
 #include <cstring>
 
+#include "formats/byte_scan.h"
 #include "formats/output_buffer.h"
 #include "formats/pcx_writer.h"
 #include "formats/writer_file.h"
@@ -103,9 +104,21 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
   std::uint8_t* o = out;
   std::size_t i = 0;
   while (i < n) {
+    // Bytes not followed by an equal one are runs of 1: themselves, or 0xC1
+    // and themselves from 0xC0 up.
+    const std::size_t pair = FindEqualPair(in, i, n);
+    while (i + 8 <= pair && NoneAtOrAbove0xC0(in + i)) {
+      std::memcpy(o, in + i, 8);
+      o += 8;
+      i += 8;
+    }
+    for (; i < pair; ++i) {
+      if (in[i] >= 0xC0) *o++ = 0xC1;
+      *o++ = in[i];
+    }
+    if (i >= n) break;
     const std::uint8_t v = in[i];
-    std::size_t run = 1;
-    while (i + run < n && in[i + run] == v) ++run;
+    std::size_t run = RunLength(in, i, n, n);
     i += run;
     for (; run > 63; run -= 63) {
       *o++ = 0xFF;

@@ -5,7 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+#if defined(__i386__) || defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
+#include "formats/byte_scan.h"
 #include "formats/output_buffer.h"
 #include "formats/tiff_writer.h"
 #include "formats/writer_file.h"
@@ -36,25 +40,6 @@ std::uint32_t UnpaddedRowBytes(const DibLayout& l) {
     default: return 3 * w;
   }
 }
-
-// Puts the red-blue order back on every path out of the strip writer.
-class RedBlueSwap {
- public:
-  RedBlueSwap(std::uint8_t* pixels, const DibLayout& l, bool active)
-      : pixels_(pixels), layout_(l), active_(active) {
-    if (active_) SwapRedBlue(pixels_, layout_);
-  }
-  ~RedBlueSwap() {
-    if (active_) SwapRedBlue(pixels_, layout_);
-  }
-  RedBlueSwap(const RedBlueSwap&) = delete;
-  RedBlueSwap& operator=(const RedBlueSwap&) = delete;
-
- private:
-  std::uint8_t* pixels_;
-  const DibLayout& layout_;
-  bool active_;
-};
 
 // Writes the two strip arrays (or nothing, for a single strip, whose offset
 // and count live in the IFD entries).
@@ -87,7 +72,7 @@ Status WriteTiffStripsUncompressed(ProgressChannel* status, WriterFile& file, co
   if (r > kTiffRowBufferSize) return StatusWriteFailed;
   MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
   MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
-  MemOwner bufferBlock(MemAlloc(kTiffRowBufferSize));
+  MemOwner bufferBlock(MemAlloc(kTiffOutputBufferSize));
   if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get()) return StatusNoMemory;
   MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get());
   if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data()) return StatusNoMemory;
@@ -101,11 +86,16 @@ Status WriteTiffStripsUncompressed(ProgressChannel* status, WriterFile& file, co
   for (std::uint32_t s = 0; s < places.strips; ++s) {
     if (StripProgressCancelled(status, rowsDone, l.height)) return StatusCancelled;
     for (std::uint32_t k = 0; k < kRowsPerStrip && rowsDone < l.height; ++k, ++rowsDone) {
-      if (used + r >= kTiffRowBufferSize) {
+      if (used + r >= kTiffOutputBufferSize) {
         if (!file.Write(buffer, used)) return StatusWriteFailed;
         used = 0;
       }
-      std::memcpy(buffer + used, pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride, r);
+      const std::uint8_t* row = pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride;
+      if (l.bitCount == 24) {
+        SwapRedBlue(row, buffer + used, l.width);  // stored red, green, blue
+      } else {
+        std::memcpy(buffer + used, row, r);
+      }
       used += r;
     }
   }
@@ -128,29 +118,42 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
   const std::uint32_t r = UnpaddedRowBytes(l);
   MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
   MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
-  MemOwner bufferBlock(MemAlloc(kTiffPackBitsBufferSize));
+  MemOwner bufferBlock(MemAlloc(kTiffOutputBufferSize));
   // One coded row: a lone literal between two runs codes to two bytes, and
-  // nothing codes to more, so twice the row always suffices.
-  MemOwner codedBlock(MemAlloc(2 * std::size_t{r}));
+  // nothing codes to more, so twice the row always suffices. The first half
+  // also holds a 24-bit row in red, green, blue order while it is coded.
+  MemOwner codedBlock(MemAlloc(2 * std::size_t{r} + 8 + (l.bitCount == 24 ? r : 0)));
   if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get() || !codedBlock.get())
     return StatusNoMemory;
   MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get()),
       codedLock(codedBlock.get());
   if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data() || !codedLock.data())
     return StatusNoMemory;
+  std::uint8_t* coded = codedLock.data();
+  std::uint8_t* rgbRow = coded + 2 * std::size_t{r} + 8;
   auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
   auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
 
   std::uint32_t running = file.End();
-  OutputBuffer out{&file, bufferLock.data(), kTiffPackBitsBufferSize, 0};
+  OutputBuffer out{&file, bufferLock.data(), kTiffOutputBufferSize, 0};
   std::int32_t rowsDone = 0;
   for (std::uint32_t s = 0; s < places.strips; ++s) {
     if (StripProgressCancelled(status, rowsDone, l.height)) return StatusCancelled;
     std::uint32_t stripBytes = 0;
     for (std::uint32_t k = 0; k < kRowsPerStrip && rowsDone < l.height; ++k, ++rowsDone) {
       const std::uint8_t* row = pixels + static_cast<std::size_t>(l.height - 1 - rowsDone) * l.stride;
-      const std::size_t n = EncodePackBitsRow(row, r, codedLock.data());
-      if (!out.Append(codedLock.data(), n)) return StatusWriteFailed;
+      if (l.bitCount == 24) {
+        SwapRedBlue(row, rgbRow, l.width);
+        row = rgbRow;
+      }
+      std::size_t n;
+      if (std::uint8_t* room = out.Reserve(2 * std::size_t{r} + 8)) {
+        n = EncodePackBitsRow(row, r, room);
+        if (!out.Commit(n)) return StatusWriteFailed;
+      } else {
+        n = EncodePackBitsRow(row, r, coded);
+        if (!out.Append(coded, n)) return StatusWriteFailed;
+      }
       stripBytes += static_cast<std::uint32_t>(n);
     }
     offsets[s] = running;
@@ -193,41 +196,104 @@ void PutTiffEntry(std::uint8_t* p, std::uint16_t tag, std::uint16_t type, std::u
   PutTiffLong(p + 8, value);
 }
 
-void SwapRedBlue(std::uint8_t* pixels, const DibLayout& l) {
-  for (std::int32_t y = 0; y < l.height; ++y) {
-    std::uint8_t* p = pixels + static_cast<std::size_t>(y) * l.stride;
-    for (std::int32_t x = 0; x < l.width; ++x) std::swap(p[3 * x], p[3 * x + 2]);
+namespace {
+
+void SwapRedBluePlain(const std::uint8_t* src, std::uint8_t* dst, std::int32_t from, std::int32_t width) {
+  for (std::int32_t x = from; x < width; ++x) {
+    const std::uint8_t blue = src[3 * x];
+    dst[3 * x] = src[3 * x + 2];
+    dst[3 * x + 1] = src[3 * x + 1];
+    dst[3 * x + 2] = blue;
   }
+}
+
+#if defined(__i386__) || defined(__x86_64__)
+// Five pixels per shuffle: each step reads and writes 16 bytes, the last of
+// which belongs to the next step, so it stops six pixels before the end.
+__attribute__((target("ssse3"))) void SwapRedBlueSsse3(const std::uint8_t* src, std::uint8_t* dst,
+                                                       std::int32_t width) {
+  const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+  std::int32_t x = 0;
+  for (; x + 6 <= width; x += 5) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 3 * x), _mm_shuffle_epi8(v, order));
+  }
+  SwapRedBluePlain(src, dst, x, width);
+}
+
+bool HasSsse3() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return has;
+}
+#endif
+
+}  // namespace
+
+void SwapRedBlue(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width) {
+#if defined(__i386__) || defined(__x86_64__)
+  if (HasSsse3()) {
+    SwapRedBlueSsse3(src, dst, width);
+    return;
+  }
+#endif
+  SwapRedBluePlain(src, dst, 0, width);
 }
 
 std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
   std::uint8_t* o = out;
-  std::size_t literalStart = 0, literals = 0;
-  auto flushLiterals = [&] {
-    if (literals == 0) return;
-    *o++ = static_cast<std::uint8_t>(literals - 1);
-    std::memcpy(o, in + literalStart, literals);
-    o += literals;
-    literals = 0;
-  };
   std::size_t i = 0;
+  // `equal` holds, from bit 0, whether each byte from i on equals its next,
+  // for `known` positions. A run is the bytes whose bit is set plus the
+  // last; a literal piece is the bytes before the next set bit. Pieces that
+  // end well inside the known bits are cut off by shifting, which keeps the
+  // chain from one piece to the next short where runs and literals
+  // alternate every few bytes.
+  std::uint64_t equal = 0;
+  std::size_t known = 0;
   while (i < n) {
-    const std::uint8_t v = in[i];
-    std::size_t run = 1;
-    while (run < 73 && i + run < n && in[i + run] == v) ++run;
-    if (run >= 2) {
-      flushLiterals();
-      *o++ = static_cast<std::uint8_t>(257 - run);
-      *o++ = v;
-      i += run;
-    } else {
-      if (literals == 0) literalStart = i;
-      ++literals;
-      ++i;
-      if (literals == 72) flushLiterals();
+    if (known < 16) {
+      equal = EqualNextMask(in, i, n);
+      known = n - i < 64 ? n - i : 64;
     }
+    const bool run = (equal & 1) != 0;
+    const std::size_t boundary = static_cast<std::size_t>(std::countr_zero(run ? ~equal : equal));
+    if (boundary + 1 < known) {
+      const std::size_t length = run ? boundary + 1 : boundary;
+      o[0] = static_cast<std::uint8_t>(run ? 257 - length : length - 1);
+      // Whole words where the row has them; past its end, only what is there.
+      if ((run || length <= 8) && i + 8 <= n) {
+        std::memcpy(o + 1, in + i, 8);
+      } else {
+        CopyBytes(o + 1, in + i, run ? 1 : length);
+      }
+      o += run ? 2 : length + 1;
+      i += length;
+      equal >>= length;
+      known -= length;
+      continue;
+    }
+    // A piece that may reach past the known bits: literals up to the next
+    // pair in pieces of at most 72, or a run of at most 73.
+    const std::size_t pair = FindEqualPair(in, i, n);
+    if (pair > i) {
+      while (i < pair) {
+        const std::size_t k = pair - i < 72 ? pair - i : 72;
+        *o++ = static_cast<std::uint8_t>(k - 1);
+        CopyBytes(o, in + i, k);
+        o += k;
+        i += k;
+      }
+    } else {
+      const std::size_t run = RunLength(in, i, n, 73);
+      *o++ = static_cast<std::uint8_t>(257 - run);
+      *o++ = in[i];
+      i += run;
+    }
+    known = 0;
   }
-  flushLiterals();
   return static_cast<std::size_t>(o - out);
 }
 
@@ -291,12 +357,9 @@ Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle di
   if (!WriteBytes(file, head)) return StatusWriteFailed;
 
   Status s;
-  {
-    RedBlueSwap swap(lock.data() + l.pixelOffset, l, kind == TiffKind::Rgb);
-    const std::uint8_t* pixels = lock.data() + l.pixelOffset;
-    s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
-                                     : WriteTiffStripsUncompressed(status, file, pixels, l, places);
-  }
+  const std::uint8_t* pixels = lock.data() + l.pixelOffset;
+  s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
+                                   : WriteTiffStripsUncompressed(status, file, pixels, l, places);
   if (s != StatusOk) return s;
 
   Bytes ifd;

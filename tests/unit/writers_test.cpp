@@ -22,7 +22,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Encode(std::size_t (*encoder)(const std::uint8_t*, std::size_t, std::uint8_t*), const Bytes& in) {
-  Bytes out(2 * in.size() + 2);
+  Bytes out(2 * in.size() + 8);
   out.resize(encoder(in.data(), in.size(), out.data()));
   return out;
 }
@@ -233,7 +233,7 @@ TEST(TiffPackBits, PinnedCodes) {
   // The worst case: a lone literal before every run of two.
   Bytes worst;
   for (int i = 0; i < 30; ++i) worst.insert(worst.end(), {1, 2, 2});
-  std::vector<std::uint8_t> out(2 * worst.size());
+  std::vector<std::uint8_t> out(2 * worst.size() + 8);
   EXPECT_EQ(EncodePackBitsRow(worst.data(), worst.size(), out.data()), 4u * 30);
 }
 
