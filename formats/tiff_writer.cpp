@@ -41,21 +41,26 @@ std::uint32_t UnpaddedRowBytes(const DibLayout& l) {
   }
 }
 
-// Writes the two strip arrays (or nothing, for a single strip, whose offset
-// and count live in the IFD entries).
-bool PatchStripArrays(WriterFile& file, TiffPlaces& places, const std::uint32_t* offsets,
-                      const std::uint32_t* counts) {
+// Puts each value of the array into its own four bytes, little-endian.
+void ToLittleEndian(std::uint32_t* values, std::uint32_t count) {
+  for (std::uint32_t s = 0; s < count; ++s) {
+    const std::uint32_t v = values[s];
+    PutTiffLong(reinterpret_cast<std::uint8_t*>(values + s), v);
+  }
+}
+
+// Fills in the two strip arrays written as zeros before the strips, and
+// keeps the first strip's values: with a single strip the IFD entries hold
+// them directly. The arrays are consumed.
+bool PatchStripArrays(WriterFile& file, TiffPlaces& places, std::uint32_t* offsets, std::uint32_t* counts) {
   places.firstOffset = offsets[0];
   places.firstCount = counts[0];
   const std::uint32_t end = file.End();
-  std::vector<std::uint8_t> bytes(std::size_t{4} * places.strips);
-  for (std::uint32_t s = 0; s < places.strips; ++s) PutTiffLong(&bytes[4 * s], offsets[s]);
-  if (!file.Seek(places.stripOffsets) || !file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
-    return false;
-  for (std::uint32_t s = 0; s < places.strips; ++s) PutTiffLong(&bytes[4 * s], counts[s]);
-  if (!file.Seek(places.stripCounts) || !file.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())))
-    return false;
-  return file.Seek(end);
+  const std::uint32_t bytes = 4 * places.strips;
+  ToLittleEndian(offsets, places.strips);
+  ToLittleEndian(counts, places.strips);
+  return file.Seek(places.stripOffsets) && file.Write(offsets, bytes) && file.Seek(places.stripCounts) &&
+         file.Write(counts, bytes) && file.Seek(end);
 }
 
 // Progress at the start of a strip, then the queue; true when cancelled.
