@@ -14,6 +14,7 @@ ninja -C build/fuzz
 for writer in bmp pcx tiff; do
   corpus="build/fuzz/corpus/$writer"
   found="build/fuzz/found/$writer"
+  rm -rf "$found"  # only what this run finds is kept
   mkdir -p "$corpus" "$found"
   echo "== fuzz_$writer for ${seconds}s"
   status=0
