@@ -241,3 +241,42 @@ def test_cancelling_a_pcx_save_with_esc(desktop, shell, tmp_path):
     desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
     assert proc.wait(timeout=30) == 0
     assert list(shots.iterdir()) == [], "no file, not even a temporary one"
+
+
+@pytest.fixture
+def floppy(desktop, tmp_path):
+    """Drive A: on a folder, reported by Wine as removable."""
+    folder = tmp_path / "floppy"
+    folder.mkdir()
+    link = desktop.prefix / "dosdevices" / "a:"
+    if link.is_symlink():
+        link.unlink()
+    link.symlink_to(folder)
+    reg = tmp_path / "floppy.reg"
+    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"="floppy"\n\n')
+    desktop.run(["regedit", "/S", str(reg)])
+    yield folder
+    link.unlink()
+    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"=-\n\n')
+    desktop.run(["regedit", "/S", str(reg)])
+
+
+def test_save_as_on_a_removable_drive_keeps_the_stored_directory(desktop, shell, tmp_path, floppy):
+    shots = capture_dir(tmp_path)
+    write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
+    proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
+    dialog = desktop.find("Save As", "#32770", 15000)
+    assert dialog, "no Save As dialog"
+    time.sleep(0.5)
+    click_control(desktop, dialog, 0x47C)
+    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
+    xdotool(desktop, "type", "A:\\shot")
+    click_control(desktop, dialog, 1)
+    assert proc.wait(timeout=30) == 0
+    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    assert out["name"].upper() == "A:\\SHOT.BMP"
+    assert out["CapDir"].upper() == "A:", "this run uses the floppy's directory"
+    assert (floppy / "shot.bmp").exists() or (floppy / "SHOT.BMP").exists()
+    ini = read_ini(shell)
+    assert ini["CapFormat"] == "1"
+    assert ini["CapDir"].lower() == windows_path(shots).lower(), "the file keeps the earlier directory"
