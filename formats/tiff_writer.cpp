@@ -2,7 +2,6 @@
 // PackBits; bilevel, grey (with a grey response curve), palette or RGB.
 // Everything before the strips is written first with the strip arrays as
 // zeros, which are patched once the strips are on disk; the IFD comes last.
-#include <algorithm>
 #include <cstring>
 #include <vector>
 #if defined(__i386__) || defined(__x86_64__)
@@ -41,6 +40,29 @@ std::uint32_t UnpaddedRowBytes(const DibLayout& l) {
   }
 }
 
+// The strip-offset and strip-byte-count tables a strip writer fills, held
+// locked for the writer's call and freed on every path out of it.
+class StripTables {
+ public:
+  explicit StripTables(std::uint32_t strips)
+      : offsetsBlock_(MemAlloc(std::size_t{4} * strips)),
+        countsBlock_(MemAlloc(std::size_t{4} * strips)),
+        offsetsLock_(offsetsBlock_.get()),
+        countsLock_(countsBlock_.get()) {}
+  StripTables(const StripTables&) = delete;
+  StripTables& operator=(const StripTables&) = delete;
+
+  bool ok() const { return offsetsLock_.data() != nullptr && countsLock_.data() != nullptr; }
+  std::uint32_t* offsets() const { return reinterpret_cast<std::uint32_t*>(offsetsLock_.data()); }
+  std::uint32_t* counts() const { return reinterpret_cast<std::uint32_t*>(countsLock_.data()); }
+
+ private:
+  MemOwner offsetsBlock_;
+  MemOwner countsBlock_;
+  MemLockGuard offsetsLock_;
+  MemLockGuard countsLock_;
+};
+
 // Puts each value of the array into its own four bytes, little-endian.
 void ToLittleEndian(std::uint32_t* values, std::uint32_t count) {
   for (std::uint32_t s = 0; s < count; ++s) {
@@ -51,8 +73,10 @@ void ToLittleEndian(std::uint32_t* values, std::uint32_t count) {
 
 // Fills in the two strip arrays written as zeros before the strips, and
 // keeps the first strip's values: with a single strip the IFD entries hold
-// them directly. The arrays are consumed.
-bool PatchStripArrays(WriterFile& file, TiffPlaces& places, std::uint32_t* offsets, std::uint32_t* counts) {
+// them directly. The tables are consumed.
+bool PatchStripArrays(WriterFile& file, TiffPlaces& places, const StripTables& tables) {
+  std::uint32_t* offsets = tables.offsets();
+  std::uint32_t* counts = tables.counts();
   places.firstOffset = offsets[0];
   places.firstCount = counts[0];
   const std::uint32_t end = file.End();
@@ -75,14 +99,12 @@ Status WriteTiffStripsUncompressed(ProgressChannel* status, WriterFile& file, co
   SendProgress(status, 0);
   const std::uint32_t r = UnpaddedRowBytes(l);
   if (r > kTiffRowBufferSize) return StatusWriteFailed;
-  MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
-  MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
+  StripTables tables(places.strips);
   MemOwner bufferBlock(MemAlloc(kTiffOutputBufferSize));
-  if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get()) return StatusNoMemory;
-  MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get());
-  if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data()) return StatusNoMemory;
-  auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
-  auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
+  MemLockGuard bufferLock(bufferBlock.get());
+  if (!tables.ok() || bufferLock.data() == nullptr) return StatusNoMemory;
+  std::uint32_t* offsets = tables.offsets();
+  std::uint32_t* counts = tables.counts();
   std::uint8_t* buffer = bufferLock.data();
 
   const std::uint32_t start = file.End();
@@ -112,7 +134,7 @@ Status WriteTiffStripsUncompressed(ProgressChannel* status, WriterFile& file, co
     counts[s] = kRowsPerStrip * r;
   }
   if (lastRows != 0) counts[places.strips - 1] = lastRows * r;
-  if (!PatchStripArrays(file, places, offsets, counts)) return StatusWriteFailed;
+  if (!PatchStripArrays(file, places, tables)) return StatusWriteFailed;
   SendProgress(status, 100);
   return StatusOk;
 }
@@ -121,23 +143,19 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
                                const DibLayout& l, TiffPlaces& places) {
   SendProgress(status, 0);
   const std::uint32_t r = UnpaddedRowBytes(l);
-  MemOwner offsetsBlock(MemAlloc(std::size_t{4} * places.strips));
-  MemOwner countsBlock(MemAlloc(std::size_t{4} * places.strips));
+  StripTables tables(places.strips);
   MemOwner bufferBlock(MemAlloc(kTiffOutputBufferSize));
   // One coded row: a lone literal between two runs codes to two bytes, and
-  // nothing codes to more, so twice the row always suffices. The first half
-  // also holds a 24-bit row in red, green, blue order while it is coded.
+  // nothing codes to more, so twice the row (and the coder's 8 spare bytes)
+  // always suffices. After that, room for a 24-bit row in red, green, blue
+  // order while it is coded.
   MemOwner codedBlock(MemAlloc(2 * std::size_t{r} + 8 + (l.bitCount == 24 ? r : 0)));
-  if (!offsetsBlock.get() || !countsBlock.get() || !bufferBlock.get() || !codedBlock.get())
-    return StatusNoMemory;
-  MemLockGuard offsetsLock(offsetsBlock.get()), countsLock(countsBlock.get()), bufferLock(bufferBlock.get()),
-      codedLock(codedBlock.get());
-  if (!offsetsLock.data() || !countsLock.data() || !bufferLock.data() || !codedLock.data())
-    return StatusNoMemory;
+  MemLockGuard bufferLock(bufferBlock.get()), codedLock(codedBlock.get());
+  if (!tables.ok() || bufferLock.data() == nullptr || codedLock.data() == nullptr) return StatusNoMemory;
   std::uint8_t* coded = codedLock.data();
   std::uint8_t* rgbRow = coded + 2 * std::size_t{r} + 8;
-  auto* offsets = reinterpret_cast<std::uint32_t*>(offsetsLock.data());
-  auto* counts = reinterpret_cast<std::uint32_t*>(countsLock.data());
+  std::uint32_t* offsets = tables.offsets();
+  std::uint32_t* counts = tables.counts();
 
   std::uint32_t running = file.End();
   OutputBuffer out{&file, bufferLock.data(), kTiffOutputBufferSize, 0};
@@ -166,7 +184,7 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
     running += stripBytes;
   }
   if (!out.Flush()) return StatusWriteFailed;
-  if (!PatchStripArrays(file, places, offsets, counts)) return StatusWriteFailed;
+  if (!PatchStripArrays(file, places, tables)) return StatusWriteFailed;
   SendProgress(status, 100);
   return StatusOk;
 }
@@ -361,10 +379,9 @@ Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle di
   head.v.resize(head.v.size() + std::size_t{4} * places.strips);
   if (!WriteBytes(file, head)) return StatusWriteFailed;
 
-  Status s;
   const std::uint8_t* pixels = lock.data() + l.pixelOffset;
-  s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
-                                   : WriteTiffStripsUncompressed(status, file, pixels, l, places);
+  const Status s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
+                                                : WriteTiffStripsUncompressed(status, file, pixels, l, places);
   if (s != StatusOk) return s;
 
   Bytes ifd;
