@@ -104,12 +104,3 @@ void BM_MagickGreyThreshold(benchmark::State& state) {
 BENCHMARK(BM_MagickGreyThreshold)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  MagickWandGenesis();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  MagickWandTerminus();
-  return 0;
-}

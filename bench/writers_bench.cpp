@@ -26,13 +26,17 @@ MemHandle Screenshot(int bits) {
   return bits == 24 ? rgb : pal;
 }
 
+// A folder of the run's own, removed when the program ends.
+struct OutputFolder {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("pictrap-bench-" + std::to_string(::getpid()));
+  OutputFolder() { std::filesystem::create_directories(path); }
+  ~OutputFolder() { std::filesystem::remove_all(path); }
+};
+
 std::string OutputPath(const char* name) {
-  static const std::filesystem::path dir = [] {
-    auto d = std::filesystem::temp_directory_path() / ("pictrap-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(d);
-    return d;
-  }();
-  return (dir / name).string();
+  static const OutputFolder folder;
+  return (folder.path / name).string();
 }
 
 template <typename Write>
@@ -177,13 +181,3 @@ BENCHMARK(BM_WritePcx)->Arg(24)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MagickPcx)->Arg(24)->Arg(8)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  MagickWandGenesis();
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  MagickWandTerminus();
-  std::filesystem::remove_all(std::filesystem::path(OutputPath("x")).parent_path());
-  return 0;
-}

@@ -87,7 +87,7 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
   ReadText(store, "AutoNamePrefix", "Cap", s->AutoNamePrefix, 9);
   s->AutoName = static_cast<std::uint16_t>(ReadInt(store, "AutoName", "1", 3));
   if (s->CapDir[0] == '\0' && env.currentDirectory != nullptr) {
-    std::snprintf(s->CapDir, 129, "%s", env.currentDirectory);
+    std::snprintf(s->CapDir, kCurrentDirectoryLength + 1, "%s", env.currentDirectory);
   }
   ComputeNextCaptureNumber(env, s);
 }

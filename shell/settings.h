@@ -29,6 +29,9 @@ struct Settings {
   std::int32_t NextCaptureNumber;  // 1 to 9999; computed, never stored
 };
 
+// The current directory stands in for an empty CapDir, at most this long.
+constexpr std::size_t kCurrentDirectoryLength = 128;
+
 // Where the settings come from and go to: the private profile on Windows.
 struct SettingsStore {
   void* context;

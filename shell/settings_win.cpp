@@ -20,8 +20,11 @@ SettingsStore ProfileStore(ShellState& shell) {
       }};
 }
 
-// The machine as loading sees it; `currentDirectory` receives at most 128 characters.
-SettingsEnvironment MachineEnvironment(char (&currentDirectory)[129]) {
+// The machine as loading sees it; `currentDirectory` receives the process's
+// current directory, or nothing when it is longer than the buffer.
+using CurrentDirectoryBuffer = char[kCurrentDirectoryLength + 1];
+
+SettingsEnvironment MachineEnvironment(CurrentDirectoryBuffer& currentDirectory) {
   RECT desktop{};
   GetClientRect(GetDesktopWindow(), &desktop);
   const DWORD n = GetCurrentDirectoryA(sizeof currentDirectory, currentDirectory);
@@ -62,12 +65,12 @@ std::int32_t FindHighestCaptureNumber(char* directory, const char* extension) {
 }
 
 void LoadShellSettings(ShellState& shell) {
-  char currentDirectory[129];
+  CurrentDirectoryBuffer currentDirectory;
   LoadSettings(ProfileStore(shell), MachineEnvironment(currentDirectory), &shell.settings);
 }
 
 void SaveShellSetupSettings(ShellState& shell) {
-  char currentDirectory[129];
+  CurrentDirectoryBuffer currentDirectory;
   SaveSetupSettings(ProfileStore(shell), MachineEnvironment(currentDirectory), &shell.settings);
 }
 
