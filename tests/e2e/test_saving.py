@@ -45,6 +45,12 @@ def run_shell(desktop, folder, *args, timeout=60):
     return r.returncode, dict(line.split("=", 1) for line in out.splitlines() if "=" in line)
 
 
+def finished_output(desktop, proc):
+    """The KEY=VALUE lines a shell test program printed, once it ended well."""
+    assert proc.wait(timeout=30) == 0
+    return dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+
+
 def capture_dir(tmp_path, *names, directories=()):
     shots = tmp_path / "shots"
     shots.mkdir()
@@ -100,8 +106,7 @@ def test_automatic_name_continues_the_numbering(desktop, shell, tmp_path):
     shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", directories=["CAP99.bmp"])
     write_ini(shell, AutoName=1, CapFormat=1, CapDir=windows_path(shots))
     proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
-    assert proc.wait(timeout=30) == 0
-    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    out = finished_output(desktop, proc)
     assert out["name"] == windows_path(shots) + "\\Cap13.bmp"
     assert out["NextCaptureNumber"] == "14"
     assert (shots / "Cap13.bmp").read_bytes()[:2] == b"BM"
@@ -197,22 +202,29 @@ def click_control(desktop, dialog, control_id):
     xdotool(desktop, "click", "1")
 
 
-def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
-    shots = capture_dir(tmp_path)
-    write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
+def save_as(desktop, shell, typed, next_type=False):
+    """Runs the Save As branch and answers the dialog with xdotool: the name
+    typed into the file-name box, optionally the next file type, then Save."""
     proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
     dialog = desktop.find("Save As", "#32770", 15000)
     assert dialog, "no Save As dialog"
     time.sleep(0.5)
     click_control(desktop, dialog, 0x47C)  # the file-name box
     xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "shot.txt")
-    click_control(desktop, dialog, 0x470)  # the file type list: BMP, PCX, TIF
-    xdotool(desktop, "key", "Down", "Return")
-    time.sleep(0.3)
+    xdotool(desktop, "type", typed)
+    if next_type:
+        click_control(desktop, dialog, 0x470)  # the file type list: BMP, PCX, TIF
+        xdotool(desktop, "key", "Down", "Return")
+        time.sleep(0.3)
     click_control(desktop, dialog, 1)  # Save
-    assert proc.wait(timeout=30) == 0
-    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    return proc
+
+
+def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
+    proc = save_as(desktop, shell, "shot.txt", next_type=True)
+    out = finished_output(desktop, proc)
     assert out["result"] == "0"
     assert out["name"].lower() == (windows_path(shots) + "\\shot.pcx").lower()
     assert (shots / "shot.pcx").read_bytes()[:2] == b"\x0a\x05"
@@ -264,16 +276,8 @@ def floppy(desktop, tmp_path):
 def test_save_as_on_a_removable_drive_keeps_the_stored_directory(desktop, shell, tmp_path, floppy):
     shots = capture_dir(tmp_path)
     write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
-    proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
-    dialog = desktop.find("Save As", "#32770", 15000)
-    assert dialog, "no Save As dialog"
-    time.sleep(0.5)
-    click_control(desktop, dialog, 0x47C)
-    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "A:\\shot")
-    click_control(desktop, dialog, 1)
-    assert proc.wait(timeout=30) == 0
-    out = dict(line.split("=", 1) for line in desktop.output(proc).splitlines() if "=" in line)
+    proc = save_as(desktop, shell, "A:\\shot")
+    out = finished_output(desktop, proc)
     assert out["name"].upper() == "A:\\SHOT.BMP"
     assert out["CapDir"].upper() == "A:", "this run uses the floppy's directory"
     assert (floppy / "shot.bmp").exists() or (floppy / "SHOT.BMP").exists()
