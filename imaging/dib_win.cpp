@@ -3,43 +3,12 @@
 #include "imaging/dib_win.h"
 
 #include "imaging/dib.h"
+#include "imaging/gdi_guards_win.h"
 
 namespace {
 
 // A LOGPALETTE in a movable block of count * 4 + 8 bytes.
 MemHandle AllocLogPalette(std::uint32_t count) { return MemAlloc(count * 4 + 8); }
-
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() {
-    if (dc_ != nullptr) ReleaseDC(nullptr, dc_);
-  }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// Selects a palette and puts the previous one back on every path.
-class PaletteSelection {
- public:
-  PaletteSelection(HDC dc, HPALETTE palette)
-      : dc_(dc), previous_(palette && dc ? SelectPalette(dc, palette, FALSE) : nullptr) {
-    if (previous_ != nullptr) RealizePalette(dc_);
-  }
-  ~PaletteSelection() {
-    if (previous_ != nullptr) SelectPalette(dc_, previous_, FALSE);
-  }
-  PaletteSelection(const PaletteSelection&) = delete;
-  PaletteSelection& operator=(const PaletteSelection&) = delete;
-
- private:
-  HDC dc_;
-  HPALETTE previous_;
-};
 
 }  // namespace
 
@@ -93,7 +62,7 @@ Status DibToBitmap(MemHandle dib, HPALETTE palette, HBITMAP* bitmap) {
   DibLayout layout;
   if (CheckDibLayout(lock.data(), lock.size(), &layout) != StatusOk) return StatusBadArgument;
 
-  ScreenDc screen;
+  WindowDc screen;
   PaletteSelection selection(screen.get(), palette);
   const auto* info = reinterpret_cast<const BITMAPINFO*>(lock.data());
   // The pixels start after the colour table as the colour-table rule counts

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/memory.h"
 #include "shell/naming.h"
 #include "shell/settings.h"
 
@@ -25,6 +26,20 @@ struct ShellState {
   CaptureInfo capture;
   char statusText[kStatusTextSize];
   char currentFileName[kFileNameSize];
+
+  // The last capture. The pipeline owns the image and its palette; the
+  // viewer and printing only read them.
+  MemHandle currentImage;
+  HPALETTE currentPalette;
+  std::uint8_t greyFlag;
+  bool busy;               // a capture is being processed
+  HWND rememberedFocus;    // the focus when the capture request arrived
+
+  HWND viewerWindow;       // null while the capture viewer is closed
+
+  // The saved printer setup: both set or both null; freed at the end.
+  HGLOBAL printerDevMode;
+  HGLOBAL printerDevNames;
 };
 
 extern ShellState g_shell;

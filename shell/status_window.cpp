@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "imaging/gdi_guards_win.h"
+
 namespace {
 
 constexpr char kClassName[] = "Status";
@@ -25,31 +27,6 @@ struct StatusWindowState {
 };
 
 StatusWindowState g_status = {nullptr, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
-
-// Selects a GDI object and puts the previous one back.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~Selection() { SelectObject(dc_, previous_); }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-class Pen {
- public:
-  explicit Pen(COLORREF colour) : pen_(CreatePen(PS_SOLID, 1, colour)) {}
-  ~Pen() { DeleteObject(pen_); }
-  Pen(const Pen&) = delete;
-  Pen& operator=(const Pen&) = delete;
-  HPEN get() const { return pen_; }
-
- private:
-  HPEN pen_;
-};
 
 POINT Placement() {
   POINT p = {50, 75};
@@ -86,8 +63,8 @@ LRESULT OnPaint(HWND window) {
   DrawTextLine(dc);
   {
     // The sunken frame: light edges right and below, dark edges left and above.
-    Pen white(RGB(255, 255, 255));
-    Pen grey(RGB(128, 128, 128));
+    GdiObject<HPEN> white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+    GdiObject<HPEN> grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
     Selection pen(dc, white.get());
     Line(dc, 12, 52, 256, 52);
     Line(dc, 11, 53, 257, 53);
