@@ -21,11 +21,11 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 """
 
 
-def start_xvfb(workdir):
+def start_xvfb(workdir, depth=24):
     """Starts Xvfb on a display it picks itself; returns (process, display)."""
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"1024x768x{depth}", "-nolisten", "tcp"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
         stderr=open(workdir / "xvfb.log", "wb"))
     os.close(write_fd)
@@ -43,12 +43,14 @@ def start_xvfb(workdir):
 
 
 class Desktop:
-    """A Wine prefix with a virtual desktop on a private X display."""
+    """A Wine prefix with a virtual desktop on a private X display of the
+    given colour depth (24, 16, 15 or 8 bits)."""
 
-    def __init__(self, root):
+    def __init__(self, root, depth=24):
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root)
+        self.depth = depth
+        self.xvfb, self.display = start_xvfb(root, depth)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",

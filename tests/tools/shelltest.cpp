@@ -7,6 +7,10 @@
 //   name                     GetCaptureFileName, then save a small image there
 //   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
 //   status PERCENT...        show the status window, send 0 and each PERCENT, run until ended
+//   ui [W H BITS BMP]        a stand-in main window whose system commands open the dialogs,
+//                            Help and the viewer (on a W x H test image of BITS 8 or 24, also
+//                            written to BMP); WM_USER+1 replaces the image as a capture does.
+//                            Prints each command's result, and the settings at the end.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,11 +19,16 @@
 #include <random>
 #include <string>
 
+#include "formats/writers.h"
 #include "imaging/dib.h"
+#include "imaging/dib_win.h"
+#include "shell/ctl3d_win.h"
+#include "shell/dialogs_win.h"
 #include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -59,8 +68,107 @@ MemHandle NoisyImage(int width, int height) {
   return h;
 }
 
+// A test picture whose every pixel the end-to-end tests can recompute: for
+// 24 bits a pattern of the coordinates, for 8 bits a 64-colour table of
+// colours the system palette does not hold, in 8 x 8 tiles. `seed` changes
+// the picture from one simulated capture to the next.
+MemHandle PatternImage(int width, int height, int bits, int seed) {
+  const std::uint32_t colours = bits == 8 ? 64 : 0;
+  const std::uint32_t stride = DibRowStride(static_cast<std::uint16_t>(bits), width);
+  MemHandle h = MemAlloc(40 + 4 * colours + std::size_t{stride} * height);
+  MemLockGuard lock(h);
+  if (lock.data() == nullptr) return h;
+  std::uint8_t* p = lock.data();
+  PutDibHeader(p, width, height, static_cast<std::uint16_t>(bits), colours);
+  for (std::uint32_t i = 0; i < colours; ++i) {
+    p[40 + 4 * i + 0] = static_cast<std::uint8_t>(i * 4 + 2);        // blue
+    p[40 + 4 * i + 1] = static_cast<std::uint8_t>(255 - i * 3);      // green
+    p[40 + 4 * i + 2] = static_cast<std::uint8_t>((i * 37 + 11) & 255);  // red
+  }
+  std::uint8_t* pixels = p + 40 + 4 * colours;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = pixels + std::size_t{stride} * (height - 1 - y);  // bottom-up
+    for (int x = 0; x < width; ++x) {
+      if (bits == 8) {
+        row[x] = static_cast<std::uint8_t>((x / 8 + (y / 8) * 3 + seed) % 64);
+      } else {
+        row[3 * x + 0] = static_cast<std::uint8_t>(x * 3 + seed);
+        row[3 * x + 1] = static_cast<std::uint8_t>(y * 5);
+        row[3 * x + 2] = static_cast<std::uint8_t>((x + y) * 7);
+      }
+    }
+  }
+  return h;
+}
+
+struct TestImage {
+  int width, height, bits;
+  const char* bmp;
+  int seed;
+};
+TestImage g_image{};
+
+void Say(const char* format, int value) {
+  std::printf(format, value);
+  std::fflush(stdout);
+}
+
+void DropImage() {
+  g_shell.currentImage = MemFree(g_shell.currentImage);
+  if (g_shell.currentPalette != nullptr) DeleteObject(g_shell.currentPalette);
+  g_shell.currentPalette = nullptr;
+}
+
+// What the pipeline does with the last capture when a new one is taken.
+void TakeImage() {
+  CloseViewer(g_shell);
+  DropImage();
+  if (g_image.width <= 0) return;
+  g_shell.currentImage = PatternImage(g_image.width, g_image.height, g_image.bits, g_image.seed++);
+  g_shell.capture = CaptureInfo{g_image.width, g_image.height, static_cast<std::uint16_t>(g_image.bits),
+                                g_image.bits == 8 ? 64u : 0u};
+  if (g_image.bits == 8) CreateDibPalette(g_shell.currentImage, &g_shell.currentPalette);
+  if (g_image.bmp != nullptr) WriteBmpFile(nullptr, g_image.bmp, g_shell.currentImage);
+}
+
 LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_DESTROY) PostQuitMessage(0);
+  switch (m) {
+    case WM_SYSCOMMAND:
+      switch (wp) {
+        case 0xF121: {
+          const int result = RunCaptureSetupDialog(g_shell);
+          if (result == 0) SaveShellSetupSettings(g_shell);
+          Say("setup=%d\n", result);
+          return 0;
+        }
+        case SC_SIZE:
+          OpenViewer(g_shell);
+          Say("viewer=%d\n", g_shell.viewerWindow != nullptr);
+          return 0;
+        case SC_MINIMIZE:
+          ShowHelp(g_shell);
+          return 0;
+        case SC_MAXIMIZE:
+          RunAboutDialog(g_shell);
+          Say("about=%d\n", 0);
+          return 0;
+        default:
+          break;
+      }
+      break;
+    case WM_USER + 1:
+      TakeImage();
+      Say("capture=%d\n", g_image.seed);
+      return 0;
+    case WM_DESTROY:
+      CloseViewer(g_shell);
+      CloseHelp(g_shell);
+      DropImage();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
   return DefWindowProcA(w, m, wp, lp);
 }
 
@@ -127,6 +235,26 @@ int StatusAt(int count, char** percents) {
   return 0;
 }
 
+int Ui(int argc, char** argv) {
+  if (argc >= 5) g_image = TestImage{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
+                                     argc >= 6 ? argv[5] : nullptr, 0};
+  ModuleFilePath("SHOTBOX.HLP", g_shell.helpPath, sizeof g_shell.helpPath);
+  CreateWindows();
+  Ctl3dStart(g_shell.instance);
+  TakeImage();
+  std::printf("main=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.mainWindow)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (IsHelpMessage(g_shell, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  Ctl3dStop(g_shell.instance);
+  PrintSettings(g_shell.settings);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,6 +277,8 @@ int main(int argc, char** argv) {
     rc = Name();
   } else if (!std::strcmp(cmd, "save") && argc >= 6) {
     rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+  } else if (!std::strcmp(cmd, "ui")) {
+    rc = Ui(argc, argv);
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
     rc = StatusAt(argc - 2, argv + 2);
   }
