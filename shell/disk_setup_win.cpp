@@ -16,7 +16,15 @@
 
 namespace {
 
-constexpr char kShellProperty[] = "PictrapShellState";
+constexpr char kContextProperty[] = "PictrapDiskSetup";
+
+struct DiskSetupContext {
+  ShellState* shell;
+  // The file type shown at OK. The hook keeps the dialog from handling a
+  // change of type (it would put the type's pattern into the hidden name
+  // box and refuse OK), so the dialog may not report the new type itself.
+  UINT format;
+};
 
 // Lets the dialog accept OK in any existing directory; the name is dropped.
 constexpr char kPlaceholderName[] = "temp.tmp";
@@ -26,8 +34,9 @@ void EnablePrefix(HWND dialog, bool on) {
   EnableWindow(GetDlgItem(dialog, IDC_PREFIX), on ? TRUE : FALSE);
 }
 
-void OnInitDialog(HWND dialog, ShellState& shell) {
-  SetPropA(dialog, kShellProperty, &shell);
+void OnInitDialog(HWND dialog, DiskSetupContext& context) {
+  SetPropA(dialog, kContextProperty, &context);
+  const ShellState& shell = *context.shell;
   Ctl3dSubclassDialog(dialog, 0xFFFF);
   SendDlgItemMessageA(dialog, IDC_PREFIX, EM_LIMITTEXT, 3, 0);
   SetDlgItemTextA(dialog, IDC_PREFIX, shell.settings.AutoNamePrefix);
@@ -40,9 +49,12 @@ void OnInitDialog(HWND dialog, ShellState& shell) {
 }
 
 // Runs before the dialog's own handling; FALSE lets that go on.
-UINT_PTR OnCommand(HWND dialog, ShellState& shell, int id, int notification) {
+UINT_PTR OnCommand(HWND dialog, DiskSetupContext& context, int id, int notification) {
+  ShellState& shell = *context.shell;
   switch (id) {
     case IDOK: {
+      const LRESULT type = SendDlgItemMessageA(dialog, cmb1, CB_GETCURSEL, 0, 0);
+      if (type != CB_ERR) context.format = static_cast<UINT>(type) + 1;
       shell.settings.AutoName = IsDlgButtonChecked(dialog, IDC_AUTO_NAMES) == BST_CHECKED ? 1 : 0;
       char prefix[5] = "";  // a longer stored prefix comes back as its first 4 characters
       GetDlgItemTextA(dialog, IDC_PREFIX, prefix, sizeof prefix);
@@ -68,16 +80,16 @@ UINT_PTR OnCommand(HWND dialog, ShellState& shell, int id, int notification) {
 UINT_PTR CALLBACK FormatSetupHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const auto* ofn = reinterpret_cast<const OPENFILENAMEA*>(lParam);
-    OnInitDialog(dialog, *reinterpret_cast<ShellState*>(ofn->lCustData));
+    OnInitDialog(dialog, *reinterpret_cast<DiskSetupContext*>(ofn->lCustData));
     return TRUE;
   }
   if (message == WM_DESTROY) {
-    RemovePropA(dialog, kShellProperty);
+    RemovePropA(dialog, kContextProperty);
     return FALSE;
   }
-  auto* shell = static_cast<ShellState*>(GetPropA(dialog, kShellProperty));
-  if (shell == nullptr || message != WM_COMMAND) return FALSE;
-  return OnCommand(dialog, *shell, LOWORD(wParam), HIWORD(wParam));
+  auto* context = static_cast<DiskSetupContext*>(GetPropA(dialog, kContextProperty));
+  if (context == nullptr || message != WM_COMMAND) return FALSE;
+  return OnCommand(dialog, *context, LOWORD(wParam), HIWORD(wParam));
 }
 
 }  // namespace
@@ -107,12 +119,13 @@ void RunDiskSavingSetup(ShellState& shell, HWND owner) {
   // Without a title of its own the dialog calls itself "Open".
   ofn.lpstrTitle = "Disk Saving Setup";
   ofn.Flags = OFN_ENABLETEMPLATE | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  ofn.lCustData = reinterpret_cast<LPARAM>(&shell);
+  DiskSetupContext context{&shell, 0};
+  ofn.lCustData = reinterpret_cast<LPARAM>(&context);
   ofn.lpfnHook = FormatSetupHook;
   ofn.lpTemplateName = IDD_FORMAT_SETUP_NAME;
   if (!GetOpenFileNameA(&ofn)) return;
 
-  shell.settings.CapFormat = static_cast<std::uint16_t>(ofn.nFilterIndex);
+  shell.settings.CapFormat = static_cast<std::uint16_t>(context.format != 0 ? context.format : ofn.nFilterIndex);
   char number[8];
   std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(shell.settings.CapFormat));
   WriteSettingText(shell, "CapFormat", number);

@@ -16,6 +16,8 @@
 //   gettext HWND                        the whole text of a window or control (WM_GETTEXT)
 //   listitems HWND ID                   index, screen rect and text of each item of a list box
 //   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
+//   screenshot FILE                     the screen as Windows reports it, as a 24-bit BMP (on a
+//                                       palette display X screenshots ignore the realised palette)
 #include <windows.h>
 
 #include <cstdio>
@@ -252,6 +254,44 @@ int DialogSize(int argc, char** argv) {
   return 0;
 }
 
+int Screenshot(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof bi;
+  bi.biWidth = w;
+  bi.biHeight = h;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP dib = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
+  int rc = 1;
+  if (dib != nullptr) {
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    SelectObject(memory, old);
+    const DWORD image = static_cast<DWORD>(((w * 3 + 3) & ~3) * h);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi;
+    fh.bfSize = fh.bfOffBits + image;
+    if (std::FILE* f = std::fopen(argv[2], "wb")) {
+      rc = std::fwrite(&fh, sizeof fh, 1, f) == 1 && std::fwrite(&bi, sizeof bi, 1, f) == 1 &&
+                   std::fwrite(bits, image, 1, f) == 1
+               ? 0
+               : 3;
+      std::fclose(f);
+    }
+    DeleteObject(dib);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -273,6 +313,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "gettext")) rc = GetText(argc, argv);
   else if (!std::strcmp(cmd, "listitems")) rc = ListItems(argc, argv);
   else if (!std::strcmp(cmd, "dialogsize")) rc = DialogSize(argc, argv);
+  else if (!std::strcmp(cmd, "screenshot")) rc = Screenshot(argc, argv);
   std::fflush(stdout);
   return rc;
 }

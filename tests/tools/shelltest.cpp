@@ -239,9 +239,9 @@ int Ui(int argc, char** argv) {
   if (argc >= 5) g_image = TestImage{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
                                      argc >= 6 ? argv[5] : nullptr, 0};
   ModuleFilePath("SHOTBOX.HLP", g_shell.helpPath, sizeof g_shell.helpPath);
+  TakeImage();  // on disk before the window appears
   CreateWindows();
   Ctl3dStart(g_shell.instance);
-  TakeImage();
   std::printf("main=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.mainWindow)));
   std::fflush(stdout);
   MSG msg;
