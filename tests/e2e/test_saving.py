@@ -102,6 +102,26 @@ def test_capture_setup_keys_are_written_back(desktop, shell, tmp_path):
     assert run_shell(desktop, shell, "settings")[1]["Key"] == "3"
 
 
+def test_a_program_too_deep_for_its_path_buffer_uses_no_settings_file(desktop, app_dir, tmp_path):
+    # The program 150 characters deep: its path cut at 127 characters would end
+    # inside its own folder's name, and the last separator left would name the
+    # folder above, whose settings file holds another program's keys.
+    above = tmp_path / ("p" * (120 - len(windows_path(tmp_path)) - 1))
+    folder = above / ("q" * 20)
+    folder.mkdir(parents=True)
+    assert len(windows_path(above)) == 120 and len(windows_path(folder / "shelltest.exe")) > 150
+    for name in ("shelltest.exe", "SBMSG32.DLL"):
+        shutil.copy2(BIN / name, folder / name)
+    write_ini(above, Key=3, Mode=5, CapFormat=1, AutoNamePrefix="Img")
+    before = (above / "SHOTBOX.INI").read_bytes()
+    rc, s = run_shell(desktop, folder, "settings")
+    assert rc == 0
+    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "0", "Cap"), "the defaults"
+    assert run_shell(desktop, folder, "save-setup", "Key=4")[0] == 0
+    assert (above / "SHOTBOX.INI").read_bytes() == before, "nothing written to the other folder's file"
+    assert sorted(p.name for p in folder.iterdir()) == ["SBMSG32.DLL", "shelltest.exe"], "nor a file of its own"
+
+
 def test_automatic_name_continues_the_numbering(desktop, shell, tmp_path):
     shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", directories=["CAP99.bmp"])
     write_ini(shell, AutoName=1, CapFormat=1, CapDir=windows_path(shots))
