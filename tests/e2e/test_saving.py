@@ -156,6 +156,45 @@ def test_overwrite_question_no_keeps_the_file_and_yes_replaces_it(desktop, shell
     assert sorted(p.name for p in shots.iterdir()) == ["Cap7.bmp"], "no temporary file left"
 
 
+def box_texts(desktop, box):
+    return [t for (_i, cls, t) in desktop.texts(box) if cls == "Static" and t]
+
+
+def test_a_file_it_may_not_replace_or_cannot_look_at_is_kept(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    # Read-only: the question, Yes, and then the refusal; the file untouched.
+    kept = shots / "Cap7.bmp"
+    kept.write_bytes(b"old data")
+    kept.chmod(0o444)
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(kept), "1", "7", "5"], cwd=shell)
+    box = desktop.find("Pictrap", "#32770")
+    assert box and "is already in use" in box_texts(desktop, box)[0]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDYES))
+    assert desktop.wintest("gone", str(box), "10000")[0] == 0
+    box = desktop.find("Pictrap", "#32770")
+    assert box and box_texts(desktop, box) == ["The file could not be created."]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert proc.wait(timeout=30) == 0
+    assert kept.read_bytes() == b"old data"
+    assert sorted(p.name for p in shots.iterdir()) == ["Cap7.bmp"], "no temporary file left"
+
+    # A path of 261 characters or more, which the ANSI file calls cannot
+    # open, in a folder short enough for the temporary: no question it
+    # could not ground, no silent replace either.
+    deep = shots / ("d" * (230 - len(windows_path(shots)) - 1))
+    deep.mkdir()
+    old = deep / ("Cap8" + "x" * 40 + ".bmp")
+    old.write_bytes(b"old data")
+    assert len(windows_path(deep)) == 230 and len(windows_path(old)) >= 261
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(old), "1", "7", "5"], cwd=shell)
+    box = desktop.find("Pictrap", "#32770")
+    assert box and box_texts(desktop, box) == ["The file could not be created."]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert proc.wait(timeout=30) == 0
+    assert old.read_bytes() == b"old data"
+    assert [p.name for p in deep.iterdir()] == [old.name]
+
+
 def bar_white_starts(image, origin, row):
     """The first white pixel of the bar's row, in client x, right of 13."""
     ox, oy = origin
