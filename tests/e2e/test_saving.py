@@ -72,7 +72,10 @@ def test_defaults_without_a_settings_file(desktop, shell):
 
 
 def test_settings_file_beside_the_program_with_corrections(desktop, shell, tmp_path):
-    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", "Cap40.pcx", directories=["CAP99.bmp"])
+    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", "Cap40.pcx", "Cap50.bmp", "Cap60.bmp",
+                        directories=["CAP99.bmp"])
+    for name, attribute in (("Cap50.bmp", "+h"), ("Cap60.bmp", "+s")):
+        assert desktop.run(["attrib", attribute, windows_path(shots / name)]).returncode == 0
     write_ini(shell, Mode=9, Key=300, SizeWd=1, SizeHt=99999, AutoNamePrefix="ABCDEFGHIJK", CapFormat=1,
               CapDir=windows_path(shots), Greyscale=1)
     rc, s = run_shell(desktop, shell, "settings")
@@ -82,7 +85,8 @@ def test_settings_file_beside_the_program_with_corrections(desktop, shell, tmp_p
     assert (s["SizeWd"], s["SizeHt"]) == ("1024", "768"), "the desktop's client size"
     assert s["AutoNamePrefix"] == "ABCDEFGH"
     assert s["Greyscale"] == "1"
-    assert s["NextCaptureNumber"] == "13", "cap5 and CAP12 count; the directory CAP99 and the PCX do not"
+    assert s["NextCaptureNumber"] == "13", \
+        "cap5 and CAP12 count; the directory CAP99, the PCX and the hidden and system files do not"
 
 
 def test_numbering_continues_past_four_digits(desktop, shell, tmp_path):
@@ -293,15 +297,16 @@ def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
     assert ini["CapDir"].lower() == windows_path(shots).lower()
 
 
-def test_cancelling_a_pcx_save_with_esc(desktop, shell, tmp_path):
+@pytest.mark.parametrize("key", ["Escape", "Return"])
+def test_cancelling_a_pcx_save_from_the_keyboard(desktop, shell, tmp_path, key):
     shots = capture_dir(tmp_path)
     target = shots / "big.pcx"
     proc = desktop.start([shell / "shelltest.exe", "save", windows_path(target), "2", "6000", "3000"], cwd=shell)
     status = desktop.find("Pictrap", "Status", 15000)
     assert status and desktop.wintest("visible", str(status), "30000")[0] == 0
     box = None
-    for _ in range(100):  # Esc on the Cancel button until the save stops
-        xdotool(desktop, "key", "Escape")
+    for _ in range(100):  # Esc or Enter on the Cancel button until the save stops
+        xdotool(desktop, "key", key)
         box = desktop.find("Pictrap", "#32770", 100)
         if box or proc.poll() is not None:
             break

@@ -97,6 +97,64 @@ TEST(DibToBitmap, BitmapHoldsTheDibPixels) {
   DeleteObject(bitmap);
 }
 
+// The clipboard step's way: a palette image with the palette made from it.
+// Each pixel must come back as its own table entry's colour, whatever the
+// depth and however short the table (the pixels follow it).
+TEST(DibToBitmap, PaletteImagesWithTheirPalette) {
+  const struct {
+    std::uint16_t bits;
+    std::uint32_t clrUsed;
+  } cases[] = {{8, 5}, {4, 16}, {1, 2}};
+  for (const auto& c : cases) {
+    const int width = 4, height = 2;
+    MemHandle h = MakeDib(width, height, c.bits, c.clrUsed);
+    MemOwner owner(h);
+    const std::uint32_t entries = c.clrUsed;
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      SetColour(h, i, static_cast<std::uint8_t>(40 * i + 10), static_cast<std::uint8_t>(200 - 30 * i),
+                static_cast<std::uint8_t>(90 + 20 * i));
+    }
+    // Indices 0..3 across the bottom row and 3..0 across the top (alternating
+    // 0 and 1 for 1 bit), so that a mirrored or shifted read shows.
+    std::uint8_t expected[2][4];
+    {
+      MemLockGuard lock(h);
+      std::uint8_t* px = lock.data() + 40 + 4 * entries;
+      const std::uint32_t stride = DibRowStride(c.bits, width);
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const int index = c.bits == 1 ? (y == 0 ? (x & 1) : !(x & 1)) : (y == 0 ? x : 3 - x);
+          expected[y][x] = static_cast<std::uint8_t>(index);
+          if (c.bits == 8) px[y * stride + x] = static_cast<std::uint8_t>(index);
+          if (c.bits == 4) px[y * stride + x / 2] |= static_cast<std::uint8_t>(index << (x % 2 ? 0 : 4));
+          if (c.bits == 1) px[y * stride] |= static_cast<std::uint8_t>(index << (7 - x));
+        }
+      }
+    }
+    HPALETTE palette = nullptr;
+    ASSERT_EQ(CreateDibPalette(h, &palette), StatusOk);
+    HBITMAP bitmap = nullptr;
+    ASSERT_EQ(DibToBitmap(h, palette, &bitmap), StatusOk) << c.bits;
+    ASSERT_NE(bitmap, nullptr) << c.bits;
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::uint8_t back[2 * 12] = {};
+    HDC dc = GetDC(nullptr);
+    ASSERT_EQ(GetDIBits(dc, bitmap, 0, height, back, &info, DIB_RGB_COLORS), height);
+    ReleaseDC(nullptr, dc);
+    MemLockGuard lock(h);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t* q = lock.data() + 40 + 4 * expected[y][x];
+        EXPECT_EQ(std::memcmp(back + y * 12 + 3 * x, q, 3), 0) << c.bits << " bits, pixel " << x << "," << y;
+      }
+    }
+    DeleteObject(bitmap);
+    DeleteObject(palette);
+  }
+}
+
 TEST(DibToBitmap, NullArguments) {
   HBITMAP out = reinterpret_cast<HBITMAP>(0x1234);
   EXPECT_EQ(DibToBitmap(nullptr, nullptr, &out), StatusBadArgument);
