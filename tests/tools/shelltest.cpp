@@ -11,9 +11,10 @@
 //
 // Steps: show=TEXT, hide, progress=N, text=TEXT (change the shown text and send
 // the text repaint message), pump (drain the queue as a long operation does),
-// owner=min|restore, popups=0|1 (ShowOwnedPopups), state (print visible= and
-// rect=), hold (print "held" and wait, touching no message, until a file named
-// "release" appears in the current directory, as a save that never drains).
+// popups=0|1 (ShowOwnedPopups of the stand-in owner), state (print visible= and
+// rect=), hold (print status=HWND and "held", then wait, touching no message,
+// until a file named "release" appears in the current directory, as a save
+// that never drains its queue).
 //
 // "iconic" before the command makes the stand-in main window an icon that is
 // not active, as the program's own main window is.
@@ -180,8 +181,6 @@ bool StatusStep(const char* step) {
     SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(std::atoi(value)), 0);
   } else if (name == "pump") {
     Pump();
-  } else if (name == "owner") {
-    ShowWindow(g_shell.mainWindow, std::strcmp(value, "min") == 0 ? SW_MINIMIZE : SW_RESTORE);
   } else if (name == "popups") {
     ShowOwnedPopups(g_shell.mainWindow, std::atoi(value) != 0);
   } else if (name == "state") {
