@@ -43,9 +43,14 @@ def start_xvfb(workdir):
 
 
 class Desktop:
-    """A Wine prefix with a virtual desktop on a private X display."""
+    """A Wine prefix with a virtual desktop on a private X display.
 
-    def __init__(self, root):
+    With virtual_desktop=False the prefix has none: Wine's windows are plain X
+    windows on the display, with no window manager to draw frames, and a
+    minimised window sits at -32000,-32000, as on Windows.
+    """
+
+    def __init__(self, root, virtual_desktop=True):
         self.root = root
         self.prefix = root / "prefix"
         self.xvfb, self.display = start_xvfb(root)
@@ -55,13 +60,21 @@ class Desktop:
             WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("WINESERVER", None)
         self.started = []
+        try:
+            self._prepare(virtual_desktop)
+        except BaseException:
+            self.close()
+            raise
+
+    def _prepare(self, virtual_desktop):
         # Without this, Ctrl+Alt+F1..F12 switch virtual terminals and never arrive.
         subprocess.run(["setxkbmap", "-option", "srvrkeys:none"], env=self.env, check=False)
         subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=180,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        reg = root / "desktop.reg"
-        reg.write_text(VIRTUAL_DESKTOP_REG)
-        self.run(["regedit", "/S", str(reg)], timeout=60)
+        if virtual_desktop:
+            reg = self.root / "desktop.reg"
+            reg.write_text(VIRTUAL_DESKTOP_REG)
+            self.run(["regedit", "/S", str(reg)], timeout=60)
         # Restart the server so the desktop setting is in force, and keep it up.
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         subprocess.run(["wineserver", "-w"], env=self.env, check=False, timeout=60)

@@ -168,6 +168,15 @@ TEST(ModuleFilePath, DirectoryPlusNameOrQuestionMark) {
   const std::string deep121 = "C:" + std::string(119, 'x') + "\\SHOTBOX.EXE";  // separator at 121
   BuildModuleFilePath(deep121.c_str(), "SHOTBOX.INI", out, sizeof out);
   EXPECT_EQ(std::string(out), deep121.substr(0, 122) + "?");
+  // The whole path decides: cut at 127 characters, this one would have named
+  // C:\PICTRAP\SHOTBOX.INI, another folder's file.
+  const std::string deep150 = "C:\\PICTRAP\\" + std::string(130, 'x') + "\\SHOTBOX.EXE";
+  BuildModuleFilePath(deep150.c_str(), "SHOTBOX.INI", out, sizeof out);
+  EXPECT_EQ(std::string(out), deep150.substr(0, 142) + "?");
+  BuildModuleFilePath(nullptr, "SHOTBOX.INI", out, sizeof out);
+  EXPECT_STREQ(out, "?") << "an unknown path";
+  BuildModuleFilePath(deep150.c_str(), "SHOTBOX.INI", out, 20);
+  EXPECT_EQ(std::string(out), deep150.substr(0, 18) + "?") << "the ? survives a small buffer";
 }
 
 Settings Named(const char* dir, const char* prefix, int number, std::uint16_t format) {
