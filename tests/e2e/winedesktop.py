@@ -21,11 +21,11 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 """
 
 
-def start_xvfb(workdir):
+def start_xvfb(workdir, depth=24):
     """Starts Xvfb on a display it picks itself; returns (process, display)."""
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"1024x768x{depth}", "-nolisten", "tcp"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
         stderr=open(workdir / "xvfb.log", "wb"))
     os.close(write_fd)
@@ -45,10 +45,10 @@ def start_xvfb(workdir):
 class Desktop:
     """A Wine prefix with a virtual desktop on a private X display."""
 
-    def __init__(self, root):
+    def __init__(self, root, depth=24):
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root)
+        self.xvfb, self.display = start_xvfb(root, depth)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
@@ -78,10 +78,11 @@ class Desktop:
             err.seek(0)
             return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
 
-    def start(self, args, cwd=None):
-        """Starts a program; read its output with output(proc) once it has ended."""
+    def start(self, args, cwd=None, env=None):
+        """Starts a program (with `env` added to the desktop's environment);
+        read its output with output(proc)."""
         out = tempfile.TemporaryFile("w+")
-        proc = subprocess.Popen(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
+        proc = subprocess.Popen(["wine"] + [str(a) for a in args], env=dict(self.env, **(env or {})), cwd=cwd,
                                 stdout=out, stderr=subprocess.DEVNULL)
         proc.output_file = out
         self.started.append(proc)
