@@ -22,6 +22,8 @@
 //   probe HWND sysmenu|gdi              read the window's process from inside (PROBE32.DLL)
 //   triggers                            arm SBHOOK32's right-click and timed triggers in turn
 //   hotspot                             the standard arrow's hot spot
+//   boxes                               every dialog captioned Pictrap: handle and first text
+//   foreground                          the foreground window's handle, 0 for none
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -396,7 +398,8 @@ int Triggers() {
   HWND notify = CreateWindowExA(0, "Static", "triggers", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   std::printf("arm-click=%d\n", armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2));
   SetLastError(0);
-  std::printf("arm-again=%d error=%lu\n", armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2), GetLastError());
+  const int again = armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2);
+  std::printf("arm-again=%d error=%lu\n", again, GetLastError());
   std::printf("ready\n");
   std::fflush(stdout);
   std::printf("click-requests=%d\n", CountRequests(6000));
@@ -418,6 +421,28 @@ int Hotspot() {
   DeleteObject(info.hbmColor);
   return 0;
 }
+
+BOOL CALLBACK FirstStatic(HWND w, LPARAM found) {
+  char cls[32] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (_stricmp(cls, "Static") != 0 || GetWindowTextLengthA(w) == 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+
+BOOL CALLBACK PrintBox(HWND w, LPARAM) {
+  char cls[32] = "", title[64] = "", text[512] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, title, sizeof title);
+  if (std::strcmp(cls, "#32770") != 0 || std::strcmp(title, "Pictrap") != 0) return TRUE;
+  HWND label = nullptr;
+  EnumChildWindows(w, FirstStatic, reinterpret_cast<LPARAM>(&label));
+  if (label != nullptr) GetWindowTextA(label, text, sizeof text);
+  std::printf("%lu\t%s\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)), text);
+  return TRUE;
+}
+
+int Boxes() { return EnumWindows(PrintBox, 0) ? 0 : 1; }
 
 }  // namespace
 
@@ -444,6 +469,11 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "probe")) rc = Probe(argc, argv);
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
+  else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
+  else if (!std::strcmp(cmd, "foreground")) {
+    std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
+    rc = 0;
+  }
   std::fflush(stdout);
   return rc;
 }
