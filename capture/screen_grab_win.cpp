@@ -174,13 +174,20 @@ Status ChoosePalette(GdiObject<HPALETTE>& created) {
   return StatusOk;
 }
 
+// Showing a hidden icon with SW_SHOWNOACTIVATE would restore it first, and
+// a window that refuses to open then takes the activation from the
+// application the user is working in; an icon is shown as an icon.
+void ShowAgainWithoutActivation(HWND window) {
+  ShowWindow(window, IsIconic(window) ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+}
+
 WORD CaptureWhileBusy(HGLOBAL* dib) {
   const std::uint16_t mode = g_state.Mode;
   const bool haveRect = ComputeCaptureRect(mode);
   const CaptureRectangle r = g_state.CaptureRect;
   HBITMAP grabbed = nullptr;
   const WORD grab = haveRect ? GrabScreenRect(r.left, r.top, r.right, r.bottom, &grabbed) : WORD{StatusEmptyCapture};
-  if (g_state.HideForFullScreen != 0 && mode == ModeFullScreen) ShowWindow(NotifyWindow(), SW_SHOWNOACTIVATE);
+  if (g_state.HideForFullScreen != 0 && mode == ModeFullScreen) ShowAgainWithoutActivation(NotifyWindow());
   GdiObject<HBITMAP> bitmap(grabbed);
   if (grab != StatusOk) return grab;
   if (bitmap.get() == nullptr) return StatusEmptyCapture;

@@ -112,8 +112,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY:
       return OnDestroy(window, wParam, lParam);
     case WM_SIZE:
-      // Whatever restores or resizes the window, it goes back to an icon.
-      if (wParam != SIZE_MINIMIZED) ShowWindow(window, SW_SHOWMINIMIZED);
+      // Whatever restores or resizes the window, it goes back to an icon,
+      // without taking the activation from the application in front.
+      if (wParam != SIZE_MINIMIZED) ShowWindow(window, SW_SHOWMINNOACTIVE);
       return 0;
     case WM_CLOSE:
       return OnClose(window);

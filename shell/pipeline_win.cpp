@@ -190,6 +190,20 @@ void Deliver(ShellState& s) {
   if (s.settings.Print != 0) SendToPrinter(s);
 }
 
+// GetFocus sees only this thread's windows, and the request comes while
+// another application is in front: that application's window is what the
+// status window and the message boxes take the activation from.
+HWND RememberFocus() {
+  HWND focus = GetFocus();
+  return focus != nullptr ? focus : GetForegroundWindow();
+}
+
+void GiveFocusBack(HWND window) {
+  if (window == nullptr || !IsWindow(window)) return;
+  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) SetFocus(window);
+  else SetForegroundWindow(window);
+}
+
 }  // namespace
 
 void ShowBusyBox(const ShellState& s) {
@@ -210,7 +224,7 @@ void RunCapturePipeline(ShellState& s) {
     return;
   }
   s.busy = true;
-  s.rememberedFocus = GetFocus();
+  s.rememberedFocus = RememberFocus();
   s.currentFileName[0] = '\0';
   s.capture = CaptureInfo{};
   s.greyFlag = 0;
@@ -231,7 +245,7 @@ void RunCapturePipeline(ShellState& s) {
     return;
   }
   Deliver(s);
-  if (s.rememberedFocus != nullptr && IsWindow(s.rememberedFocus)) SetFocus(s.rememberedFocus);
+  GiveFocusBack(s.rememberedFocus);
   s.busy = false;
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }

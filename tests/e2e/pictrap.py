@@ -133,6 +133,26 @@ def screen(desktop):
     return Image.open(io.BytesIO(out)).convert("RGB")
 
 
+def dib_image(path):
+    """A packed DIB file (header, colour table, pixels) as an RGB image."""
+    import struct
+    dib = Path(path).read_bytes()
+    bits, = struct.unpack("<H", dib[14:16])
+    colours, = struct.unpack("<I", dib[32:36])
+    if bits <= 8 and colours == 0:
+        colours = 1 << bits
+    offset = 14 + 40 + 4 * colours
+    header = b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, offset)
+    return Image.open(io.BytesIO(header + dib)).convert("RGB")
+
+
+def gdi_screen(desktop, folder):
+    """The whole screen as Wine's GDI reads it back at 24 bits, by another program."""
+    path = folder / "gdi-screen.dib"
+    assert desktop.wintest("grab", windows_path(path))[0] == 0
+    return dib_image(path)
+
+
 def differing(a, b, skip=None, tolerance=0):
     """Pixels where two RGB images of one size differ, outside `skip`."""
     assert a.size == b.size, (a.size, b.size)

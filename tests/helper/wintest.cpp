@@ -24,6 +24,8 @@
 //   hotspot                             the standard arrow's hot spot
 //   boxes                               every dialog captioned Pictrap: handle and first text
 //   foreground                          the foreground window's handle, 0 for none
+//   grab FILE                           the screen read back by GDI as a 24-bit DIB file
+//   activate HWND                       bring the window to the foreground
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -444,6 +446,34 @@ BOOL CALLBACK PrintBox(HWND w, LPARAM) {
 
 int Boxes() { return EnumWindows(PrintBox, 0) ? 0 : 1; }
 
+int Grab(int argc, char** argv) {
+  if (argc < 3) return 2;
+  HDC screen = GetDC(nullptr);
+  const int w = GetDeviceCaps(screen, HORZRES), h = GetDeviceCaps(screen, VERTRES);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER header{sizeof header, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD stride = (w * 3 + 3) & ~3u;
+  char* pixels = static_cast<char*>(std::malloc(stride * h));
+  const int lines = GetDIBits(screen, bitmap, 0, h, pixels, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  int rc = 1;
+  if (lines == h) {
+    if (std::FILE* f = std::fopen(argv[2], "wb")) {
+      header.biSizeImage = stride * h;
+      rc = std::fwrite(&header, sizeof header, 1, f) == 1 && std::fwrite(pixels, stride * h, 1, f) == 1 ? 0 : 3;
+      std::fclose(f);
+    }
+  }
+  std::free(pixels);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -470,6 +500,8 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
+  else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
+  else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
   else if (!std::strcmp(cmd, "foreground")) {
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
     rc = 0;
