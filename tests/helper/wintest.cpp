@@ -26,6 +26,8 @@
 //   foreground                          the foreground window's handle, 0 for none
 //   grab FILE                           the screen read back by GDI as a 24-bit DIB file
 //   activate HWND                       bring the window to the foreground
+//   presses COMBO PATTERN FIRST LAST    for N from FIRST to LAST: press COMBO, wait for the file
+//                                       printf(PATTERN, N), delete it; prints the milliseconds each took
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -474,6 +476,40 @@ int Grab(int argc, char** argv) {
   return rc;
 }
 
+int Presses(int argc, char** argv) {
+  if (argc < 6) return 2;
+  const int first = std::atoi(argv[4]), last = std::atoi(argv[5]);
+  const HWND front = GetForegroundWindow();
+  const HWND status = FindWindowA("Status", "Pictrap");
+  for (int n = first; n <= last; ++n) {
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, argv[3], n);
+    const DWORD start = GetTickCount();
+    if (!PressCombo(argv[2])) return 3;
+    while (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount() - start > 30000) {
+        std::printf("missing %s\n", path);
+        return 1;
+      }
+      Sleep(1);
+    }
+    std::printf("%lu\n", GetTickCount() - start);
+    // The capture has ended once the status window is gone and the
+    // activation is back; a press before that would only hear "I'm Busy!".
+    // Keys sent while the activation moves would be split between two
+    // threads' key states, so that state must hold for a moment.
+    for (DWORD steady = GetTickCount(); GetTickCount() - steady < 40;) {
+      if ((status != nullptr && IsWindowVisible(status)) || GetForegroundWindow() != front) {
+        if (GetTickCount() - start > 30000) return 4;
+        steady = GetTickCount();
+      }
+      Sleep(1);
+    }
+    for (int tries = 0; !DeleteFileA(path) && tries < 100; ++tries) Sleep(10);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -501,6 +537,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
+  else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
   else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
   else if (!std::strcmp(cmd, "foreground")) {
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
