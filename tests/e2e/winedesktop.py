@@ -16,16 +16,16 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 "Desktop"="Default"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
-"Default"="1024x768"
+"Default"="{size}"
 
 """
 
 
-def start_xvfb(workdir, depth=24):
+def start_xvfb(workdir, depth=24, size="1024x768"):
     """Starts Xvfb on a display it picks itself; returns (process, display)."""
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"1024x768x{depth}", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{size}x{depth}", "-nolisten", "tcp"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
         stderr=open(workdir / "xvfb.log", "wb"))
     os.close(write_fd)
@@ -45,10 +45,10 @@ def start_xvfb(workdir, depth=24):
 class Desktop:
     """A Wine prefix with a virtual desktop on a private X display."""
 
-    def __init__(self, root, depth=24):
+    def __init__(self, root, depth=24, size="1024x768"):
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root, depth)
+        self.xvfb, self.display = start_xvfb(root, depth, size)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
@@ -60,7 +60,7 @@ class Desktop:
         subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=180,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         reg = root / "desktop.reg"
-        reg.write_text(VIRTUAL_DESKTOP_REG)
+        reg.write_text(VIRTUAL_DESKTOP_REG.format(size=size))
         self.run(["regedit", "/S", str(reg)], timeout=60)
         # Restart the server so the desktop setting is in force, and keep it up.
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)

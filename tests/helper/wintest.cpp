@@ -26,6 +26,7 @@
 //   foreground                          the foreground window's handle, 0 for none
 //   grab FILE                           the screen read back by GDI as a 24-bit DIB file
 //   activate HWND                       bring the window to the foreground
+//   picture DIBFILE                     a borderless window at 0,0 showing a packed DIB file
 //   presses COMBO PATTERN FIRST LAST    for N from FIRST to LAST: press COMBO, wait for the file
 //                                       printf(PATTERN, N), delete it; prints the milliseconds each took
 #include <windows.h>
@@ -476,6 +477,53 @@ int Grab(int argc, char** argv) {
   return rc;
 }
 
+char* g_picture = nullptr;
+
+LRESULT CALLBACK PictureProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    const auto* info = reinterpret_cast<BITMAPINFO*>(g_picture);
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const DWORD colours = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+    SetDIBitsToDevice(dc, 0, 0, h.biWidth, h.biHeight, 0, 0, 0, h.biHeight, g_picture + h.biSize + colours * 4, info,
+                      DIB_RGB_COLORS);
+    EndPaint(w, &ps);
+    return 0;
+  }
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+int Picture(int argc, char** argv) {
+  if (argc < 3) return 2;
+  std::FILE* f = std::fopen(argv[2], "rb");
+  if (f == nullptr) return 1;
+  std::fseek(f, 0, SEEK_END);
+  const long size = std::ftell(f);
+  std::fseek(f, 0, SEEK_SET);
+  g_picture = static_cast<char*>(std::malloc(size));
+  const bool read = std::fread(g_picture, 1, size, f) == static_cast<size_t>(size);
+  std::fclose(f);
+  if (!read) return 1;
+  const auto* h = reinterpret_cast<BITMAPINFOHEADER*>(g_picture);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PictureProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = "WintestPicture";
+  RegisterClassA(&wc);
+  HWND w = CreateWindowExA(0, wc.lpszClassName, "Picture", WS_POPUP | WS_VISIBLE, 0, 0, h->biWidth, h->biHeight,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  SetForegroundWindow(w);
+  UpdateWindow(w);
+  std::printf("hwnd=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
+
 int Presses(int argc, char** argv) {
   if (argc < 6) return 2;
   const int first = std::atoi(argv[4]), last = std::atoi(argv[5]);
@@ -538,6 +586,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
   else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
+  else if (!std::strcmp(cmd, "picture")) rc = Picture(argc, argv);
   else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
   else if (!std::strcmp(cmd, "foreground")) {
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
