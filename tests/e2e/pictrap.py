@@ -110,7 +110,6 @@ def wait_file(path, timeout=15.0):
 
 def boxes(desktop, timeout_ms=10000):
     """The message boxes captioned Pictrap now up: [(hwnd, text)]."""
-    found = []
     deadline = time.monotonic() + timeout_ms / 1000
     while time.monotonic() < deadline:
         rc, out = desktop.wintest("find", "Pictrap", "#32770", "200")
@@ -206,6 +205,30 @@ def system_menu(desktop, hwnd):
     rc, out = desktop.wintest("probe", str(hwnd), "sysmenu")
     assert rc == 0, out
     return [tuple(line.split("\t")) for line in out.splitlines() if line]
+
+
+def menu_item_looks_enabled(desktop, index):
+    """Opens the icon's real system menu and tells from its pixels whether
+    item `index` (from 0; separators do not count) is drawn enabled (black
+    text) or greyed. Closes the menu again."""
+    xdotool(desktop, "mousemove", 40, 756, "click", 1)
+    rc, out = desktop.wintest("find", "-", "#32768", "5000")
+    assert rc == 0, "the system menu did not open"
+    time.sleep(0.5)
+    left, top, right, bottom = window_rect(desktop, int(out.split()[0]))
+    image = screen(desktop)
+    xdotool(desktop, "key", "Escape")
+    px = image.load()
+    bands, inside = [], False
+    for y in range(top + 2, bottom - 2):
+        ink = [px[x, y] for x in range(left + 20, min(right - 40, left + 160))
+               if sum(px[x, y]) < 600 and max(px[x, y]) - min(px[x, y]) < 16]
+        if ink and not inside:
+            bands.append([])
+        inside = bool(ink)
+        if ink:
+            bands[-1].extend(ink)
+    return min(sum(p) for p in bands[index]) < 150
 
 
 def copy_deliverables(folder, extra=()):

@@ -6,10 +6,10 @@ import time
 
 from PIL import Image
 
-from conftest import BIN, wait_for
-from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, differing, dismiss, gdi_objects,
-                     hotkey, lines, pattern_image, screen, start_pattern, start_pictrap, system_menu, wait_file,
-                     window_rect, write_ini, xdotool)
+from conftest import wait_for
+from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, differing, dismiss, hotkey,
+                     menu_item_looks_enabled, pattern_image, screen, start_pattern, start_pictrap, system_menu,
+                     wait_file, window_rect, write_ini, xdotool)
 
 CF_BITMAP, CF_DIB, CF_PALETTE = 2, 8, 9
 
@@ -34,6 +34,8 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     assert (states["0xf000"], states["0xf010"], states["0xf020"]) == ("grayed", "enabled", "enabled")
     rc, modules = desktop.wintest("modules", desktop.info(hwnd)["pid"])
     assert "CTL3D32.DLL" in modules.upper().split()
+    # The real menu as the system draws it for the icon.
+    assert [menu_item_looks_enabled(desktop, i) for i in range(5)] == [True, True, False, True, True]
 
     desktop.start(["notepad"])
     notepad = desktop.find("-", "Notepad", 15000)
@@ -63,6 +65,8 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     assert boxes(desktop, 300) == (None, None), "nothing reported"
     assert desktop.info(hwnd)["iconic"] == "1"
     assert {m[0]: m[1] for m in system_menu(desktop, hwnd)}["0xf000"] == "enabled"
+    assert menu_item_looks_enabled(desktop, 2), "View Last Capture once there is one"
+    desktop.wintest("activate", str(notepad))
 
     # A second copy says so and leaves; the first still captures.
     second = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)

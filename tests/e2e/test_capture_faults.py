@@ -3,7 +3,6 @@ held by another program, modifiers that must match exactly, windows that are
 off the screen or empty, no foreground window, a full disk, and the capture
 library's other triggers armed by another program."""
 import os
-import re
 import shutil
 import subprocess
 import time
@@ -12,8 +11,8 @@ import pytest
 from PIL import Image
 
 from conftest import BIN
-from pictrap import (CAPTURE_REQUEST, WM_CLOSE, boxes, client_rect, differing, dismiss, hotkey, lines,
-                     pattern_image, screen, start_pattern, start_pictrap, wait_file, wait_output, windows_path,
+from pictrap import (CAPTURE_REQUEST, WM_CLOSE, boxes, client_rect, differing, dismiss, hotkey, lines, screen,
+                     start_pattern, start_pictrap, wait_file, wait_output, windows_path,
                      write_ini, xdotool)
 
 BUSY = "I'm Busy!"
@@ -197,8 +196,9 @@ def test_other_triggers_armed_by_another_program(desktop, app_dir):
     armer = desktop.start([app_dir / "wintest.exe", "triggers"], cwd=app_dir)
     out = wait_output(desktop, armer, "ready")
     assert "arm-click=1" in out and "arm-again=0 error=1247" in out, out
+    assert "capture-null=101" in out
 
-    proc = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
+    desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
     box, text = boxes(desktop)
     assert text.startswith("The capture hot key could not be set up"), text
     dismiss(desktop, box)

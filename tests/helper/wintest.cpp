@@ -400,6 +400,8 @@ int Triggers() {
   auto armClick = reinterpret_cast<ArmFn>(byOrdinal(11));
   auto armTimed = reinterpret_cast<ArmTimedFn>(byOrdinal(12));
   auto end = reinterpret_cast<EndFn>(byOrdinal(16));
+  auto capture = reinterpret_cast<WORD(WINAPI*)(HGLOBAL*)>(byOrdinal(20));
+  std::printf("capture-null=%u\n", capture(nullptr));
   HWND notify = CreateWindowExA(0, "Static", "triggers", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   std::printf("arm-click=%d\n", armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2));
   SetLastError(0);
