@@ -66,7 +66,8 @@ def test_defaults_without_a_settings_file(desktop, shell):
     assert rc == 0
     assert (s["Mode"], s["SizeWd"], s["SizeHt"], s["Alt"], s["Ctrl"], s["Shift"], s["Key"]) == \
         ("1", "2", "2", "1", "1", "0", "10")
-    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "0")
+    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "1"), \
+        "saving is on, so a first run saves BMP"
     assert s["CapDir"].lower() == windows_path(shell).lower(), "the current directory"
     assert not (shell / "SHOTBOX.INI").exists(), "loading writes nothing"
 
