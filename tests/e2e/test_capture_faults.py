@@ -178,7 +178,8 @@ def test_capture_onto_a_full_disk(desktop, app_dir, full_drive):
     _p, pattern = start_pattern(desktop, 100, 100, 400, 300)
     hotkey(desktop)
     box, text = boxes(desktop)
-    assert text == "The file could not be written completely; the disk may be full."
+    assert text == ("The file could not be written completely: the disk may be full, or the image is too "
+                    "wide to be saved as an uncompressed TIFF file.")
     dismiss(desktop, box)
     assert list(full_drive.iterdir()) == [], "no partial file"
     dib = app_dir / "clip.dib"

@@ -16,11 +16,12 @@ constexpr LPARAM kGdiCount = 2;
 
 struct ProbeResult {
   char text[8192];
+  int slowProgressMs;  // while set, each progress message to the status window waits this long
 };
 
 }  // namespace
 
-__attribute__((section("prb_dat"), shared)) ProbeResult g_probe = {{0}};
+__attribute__((section("prb_dat"), shared)) ProbeResult g_probe = {{0}, 0};
 
 namespace {
 
@@ -69,7 +70,17 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
     if (sent->lParam == kSysMenu) ReadSystemMenu(sent->hwnd);
     if (sent->lParam == kGdiCount) CountGdiObjects();
   }
+  // Stretches a long operation so that a test can act while it runs, however
+  // fast the machine: the status window's progress message is sent from
+  // within the operation, between its units of work.
+  if (code == HC_ACTION && sent->message == WM_USER + 1 && g_probe.slowProgressMs > 0) {
+    char cls[16] = "";
+    GetClassNameA(sent->hwnd, cls, sizeof cls);
+    if (std::strcmp(cls, "Status") == 0) Sleep(static_cast<DWORD>(g_probe.slowProgressMs));
+  }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 extern "C" __declspec(dllexport) const char* ProbeText() { return g_probe.text; }
+
+extern "C" __declspec(dllexport) void ProbeSlowProgress(int ms) { g_probe.slowProgressMs = ms; }
