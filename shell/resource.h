@@ -1,11 +1,19 @@
-// Resource names and control identifiers of SHOTBOX.EXE, shared by the
-// resource script and the code. Plain definitions only: the resource
+// Resource names, command and control identifiers of SHOTBOX.EXE, shared by
+// the resource script and the code. Plain definitions only: the resource
 // compiler reads this file too, and the portable dialog rules use the ids.
 // The file dialog's own controls (cmb1, edt1, lst2, ...) keep the platform's
 // identifiers from <dlgs.h>.
 #pragma once
 
 #define IDI_MYICON_NAME "MyIcon"
+
+// System-menu commands. The system's own items keep their identifiers under
+// the program's texts; only Capture Setup is new.
+#define IDM_CAPTURE_SETUP 0xF121
+#define IDM_PRINTER_SETUP 0xF010 /* SC_MOVE */
+#define IDM_VIEW_CAPTURE 0xF000  /* SC_SIZE */
+#define IDM_HELP 0xF020          /* SC_MINIMIZE */
+#define IDM_ABOUT 0xF030         /* SC_MAXIMIZE */
 
 // Dialog templates, by name.
 #define IDD_ABOUT_NAME "About"

@@ -11,6 +11,17 @@
 //                            Help and the viewer (on a W x H test image of BITS 8 or 24, also
 //                            written to BMP); WM_USER+1 replaces the image as a capture does.
 //                            Prints each command's result, and the settings at the end.
+//   status-script STEP...    run status window steps in order (below), then run until ended
+//
+// Steps: show=TEXT, hide, progress=N, text=TEXT (change the shown text and send
+// the text repaint message), pump (drain the queue as a long operation does),
+// popups=0|1 (ShowOwnedPopups of the stand-in owner), state (print visible= and
+// rect=), hold (print status=HWND and "held", then wait, touching no message,
+// until a file named "release" appears in the current directory, as a save
+// that never drains its queue).
+//
+// "iconic" before the command makes the stand-in main window an icon that is
+// not active, as the program's own main window is.
 #include <windows.h>
 
 #include <cstdio>
@@ -172,7 +183,10 @@ LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, m, wp, lp);
 }
 
-// A visible, active stand-in for the main window, and the status window.
+bool g_iconicOwner = false;
+
+// A stand-in for the main window (visible and active, or an inactive icon as
+// the program's is), and the status window.
 void CreateWindows() {
   g_shell.instance = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
@@ -184,9 +198,13 @@ void CreateWindows() {
   RegisterStatusClass(g_shell.instance);
   g_shell.mainWindow = CreateWindowExA(0, wc.lpszClassName, "Pictrap shell test", WS_OVERLAPPEDWINDOW, 100, 100,
                                        400, 300, nullptr, nullptr, g_shell.instance, nullptr);
-  ShowWindow(g_shell.mainWindow, SW_SHOWNORMAL);
-  SetForegroundWindow(g_shell.mainWindow);
-  UpdateWindow(g_shell.mainWindow);
+  if (g_iconicOwner) {
+    ShowWindow(g_shell.mainWindow, SW_SHOWMINNOACTIVE);
+  } else {
+    ShowWindow(g_shell.mainWindow, SW_SHOWNORMAL);
+    SetForegroundWindow(g_shell.mainWindow);
+    UpdateWindow(g_shell.mainWindow);
+  }
   g_shell.statusWindow = CreateStatusWindow(g_shell.mainWindow, g_shell.instance, kProductName, "Cancel");
 }
 
@@ -255,9 +273,78 @@ int Ui(int argc, char** argv) {
   return 0;
 }
 
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void PrintState() {
+  RECT r{};
+  GetWindowRect(g_shell.statusWindow, &r);
+  std::printf("visible=%d\nrect=%ld,%ld,%ld,%ld\n", IsWindowVisible(g_shell.statusWindow) ? 1 : 0, r.left, r.top,
+              r.right, r.bottom);
+}
+
+void Hold() {
+  std::printf("status=%lu\nheld\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.statusWindow)));
+  std::fflush(stdout);
+  for (int i = 0; i < 6000 && GetFileAttributesA("release") == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+  DeleteFileA("release");
+}
+
+bool StatusStep(const char* step) {
+  const char* eq = std::strchr(step, '=');
+  const std::string name = eq ? std::string(step, eq) : std::string(step);
+  const char* value = eq ? eq + 1 : "";
+  if (name == "show" || name == "text") {
+    std::snprintf(g_shell.statusText, sizeof g_shell.statusText, "%s", value);
+    if (name == "show") ShowStatus(g_shell.statusText);
+    else SendMessageA(g_shell.statusWindow, kStatusTextMessage, 0, 0);
+  } else if (name == "hide") {
+    HideStatus();
+  } else if (name == "progress") {
+    SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(std::atoi(value)), 0);
+  } else if (name == "pump") {
+    Pump();
+  } else if (name == "popups") {
+    ShowOwnedPopups(g_shell.mainWindow, std::atoi(value) != 0);
+  } else if (name == "state") {
+    PrintState();
+  } else if (name == "hold") {
+    Hold();
+  } else {
+    return false;
+  }
+  std::fflush(stdout);
+  return true;
+}
+
+int StatusScript(int count, char** steps) {
+  CreateWindows();
+  for (int i = 0; i < count; ++i) {
+    if (!StatusStep(steps[i])) return 2;
+  }
+  std::printf("done\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && !std::strcmp(argv[1], "iconic")) {
+    g_iconicOwner = true;
+    --argc;
+    ++argv;
+  }
   if (argc < 2) return 2;
   ModuleFilePath("SHOTBOX.INI", g_shell.iniPath, sizeof g_shell.iniPath);
   LoadShellSettings(g_shell);
@@ -281,6 +368,8 @@ int main(int argc, char** argv) {
     rc = Ui(argc, argv);
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
     rc = StatusAt(argc - 2, argv + 2);
+  } else if (!std::strcmp(cmd, "status-script")) {
+    rc = StatusScript(argc - 2, argv + 2);
   }
   std::fflush(stdout);
   return rc;
