@@ -1,30 +1,22 @@
 """Driving the program's dialogs, Help and viewer from outside, as a user
-does: system commands posted to the main window, clicks and keys with
-xdotool, control states read back with the helper, screenshots of a window."""
-import subprocess
+does: system-menu commands posted to the real main window, clicks and keys
+with xdotool, control states read back with the helper, screenshots of a
+window."""
+import shutil
 import time
 from collections import namedtuple
 
 from PIL import Image
 
-from conftest import ROOT, wait_for
+from conftest import BIN, ROOT, wait_for
+from pictrap import WM_CLOSE, client_rect, start_pictrap, window_rect, windows_path, xdotool
 
 SCREENS = ROOT / "build" / "e2e-screens"
 
-CAPTURE_SETUP, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE = 0xF121, 0xF000, 0xF020, 0xF030
-WM_CLOSE, WM_COMMAND = 0x10, 0x111
+CAPTURE_SETUP, VIEW_LAST_CAPTURE, HELP, ABOUT = 0xF121, 0xF000, 0xF020, 0xF030
 BS_TYPEMASK, BS_GROUPBOX = 0xF, 0x7
 
 Control = namedtuple("Control", "id cls visible enabled check rect style text")
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
-
-
-def write_ini(folder, **keys):
-    text = "[Pictrap]\r\n" + "".join(f"{k}={v}\r\n" for k, v in keys.items())
-    (folder / "SHOTBOX.INI").write_bytes(text.encode("ascii"))
 
 
 def read_ini(folder):
@@ -37,10 +29,6 @@ def read_ini(folder):
             k, v = line.split("=", 1)
             keys[k.strip()] = v.strip()
     return keys
-
-
-def xdotool(desktop, *args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], env=desktop.env, check=True, timeout=30)
 
 
 def controls(desktop, hwnd):
@@ -60,6 +48,18 @@ def by_id(ctrls):
     return {c.id: c for c in ctrls if c.id > 0}
 
 
+def is_group_box(c):
+    return c.cls == "Button" and c.style & BS_TYPEMASK == BS_GROUPBOX
+
+
+def state(ctrls, cid):
+    """"E" or "D" for enabled or disabled, then for a check box or radio
+    button "x" when checked and "-" when not."""
+    c = ctrls[cid]
+    checkable = c.cls == "Button" and c.style & BS_TYPEMASK not in (0, 1)  # not a push button
+    return ("E" if c.enabled else "D") + ({1: "x", 0: "-"}[c.check] if checkable else "")
+
+
 def click_rect(desktop, rect, button=1, repeat=1):
     left, top, right, bottom = rect
     xdotool(desktop, "mousemove", (left + right) // 2, (top + bottom) // 2)
@@ -72,22 +72,19 @@ def click(desktop, dialog, control_id):
     click_rect(desktop, control.rect)
 
 
+def clear_and_type(desktop, text):
+    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
+    xdotool(desktop, "type", text)
+
+
 def find_window(desktop, title, cls="#32770", timeout_ms=15000):
     hwnd = desktop.find(title, cls, timeout_ms)
     assert hwnd, f"no window {title!r} of class {cls}"
     return hwnd
 
 
-def window_rect(desktop, hwnd):
-    return tuple(map(int, desktop.info(hwnd)["rect"].split(",")))
-
-
-def client_rect(desktop, hwnd):
-    """The client area in screen coordinates."""
-    info = desktop.info(hwnd)
-    x, y = map(int, info["origin"].split(","))
-    w, h = map(int, info["client"].split(","))
-    return (x, y, x + w, y + h)
+def gone(desktop, hwnd, timeout_ms=15000):
+    return desktop.wintest("gone", str(hwnd), str(timeout_ms))[0] == 0
 
 
 def screenshot(desktop, path):
@@ -101,8 +98,7 @@ def window_shot(desktop, hwnd, name):
     SCREENS.mkdir(parents=True, exist_ok=True)
     path = SCREENS / f"{name}.png"
     time.sleep(0.3)  # let the last click's repaint land
-    image = screenshot(desktop, path)
-    image.crop(window_rect(desktop, hwnd)).save(path)
+    screenshot(desktop, path).crop(window_rect(desktop, hwnd)).save(path)
     return path
 
 
@@ -113,15 +109,23 @@ def dialog_units_in_pixels(desktop, cx, cy, face="Helv", points=8):
     return tuple(map(int, values["mapped"].split(",")))
 
 
+def client_size(desktop, hwnd):
+    left, top, right, bottom = client_rect(desktop, hwnd)
+    return right - left, bottom - top
+
+
 def assert_tidy_layout(desktop, dialog, ctrls):
-    """Every visible control lies inside the client area and no two overlap,
-    apart from a group box around the controls it groups."""
+    """The dialog lies on the screen; every visible control lies inside its
+    client area and no two overlap, apart from a group box around the
+    controls it groups."""
+    left, top, right, bottom = window_rect(desktop, dialog)
+    assert 0 <= left and 0 <= top and right <= 1024 and bottom <= 768, "the dialog leaves the screen"
     left, top, right, bottom = client_rect(desktop, dialog)
     shown = [c for c in ctrls if c.visible]
     for c in shown:
         l, t, r, b = c.rect
         assert left <= l < r <= right and top <= t < b <= bottom, f"{c} leaves the dialog"
-    plain = [c for c in shown if not (c.cls == "Button" and c.style & BS_TYPEMASK == BS_GROUPBOX)]
+    plain = [c for c in shown if not is_group_box(c)]
     for i, a in enumerate(plain):
         for b in plain[i + 1:]:
             apart = (a.rect[2] <= b.rect[0] or b.rect[2] <= a.rect[0] or
@@ -129,39 +133,48 @@ def assert_tidy_layout(desktop, dialog, ctrls):
             assert apart, f"{a.text or a.id!r} and {b.text or b.id!r} overlap"
 
 
-def wait_gone(desktop, hwnd, timeout_ms=10000):
-    return desktop.wintest("gone", str(hwnd), str(timeout_ms))[0] == 0
-
-
 def wait_enabled(desktop, hwnd, enabled, timeout=10):
     want = "1" if enabled else "0"
     return wait_for(lambda: desktop.info(hwnd)["enabled"] == want, timeout=timeout)
 
 
-class StandIn:
-    """The shell test program's stand-in main window, whose system commands
-    run the dialogs, Help and the viewer, and whose WM_USER+1 replaces the
-    last capture with a new test picture as the capture pipeline does."""
+class Pictrap:
+    """The real program, started from `folder`, driven through its main
+    window's system-menu commands."""
 
-    def __init__(self, desktop, folder, image=None, bmp=None):
+    def __init__(self, desktop, folder):
         self.desktop = desktop
-        args = [folder / "shelltest.exe", "ui"]
-        if image:
-            args += [*image, windows_path(bmp) if bmp else ""]
-        self.proc = desktop.start(args, cwd=folder)
+        self.folder = folder
+        self.proc, self.main = start_pictrap(desktop, folder)
+
+    def command(self, command):
+        assert self.desktop.wintest("syscommand", str(self.main), str(command))[0] == 0
+
+    def dialog(self, command, title):
+        self.command(command)
+        return find_window(self.desktop, title)
+
+    def close(self):
+        self.desktop.wintest("post", str(self.main), str(WM_CLOSE))
+        assert self.proc.wait(timeout=30) == 0
+
+
+class StandIn:
+    """The shell test program's stand-in main window, for the viewer cases a
+    real capture cannot make: a picture larger than the screen, or one whose
+    palette the display does not hold. Its View Last Capture command opens
+    the viewer on a W x H test picture (8 or 24 bits, also written to `bmp`)
+    and its capture request replaces the picture as the pipeline does."""
+
+    def __init__(self, desktop, folder, image, bmp):
+        shutil.copy2(BIN / "shelltest.exe", folder / "shelltest.exe")
+        self.desktop = desktop
+        self.proc = desktop.start([folder / "shelltest.exe", "viewer", *image, windows_path(bmp)], cwd=folder)
         self.main = find_window(desktop, "Pictrap shell test", "PictrapShellTest")
 
     def command(self, command):
         assert self.desktop.wintest("syscommand", str(self.main), str(command))[0] == 0
 
-    def capture_request(self):
-        assert self.desktop.wintest("post", str(self.main), str(0x401))[0] == 0
-
     def close(self):
-        """Ends the program; returns what it printed, as KEY=VALUE pairs."""
         self.desktop.wintest("post", str(self.main), str(WM_CLOSE))
         assert self.proc.wait(timeout=30) == 0
-        out = self.desktop.output(self.proc)
-        self.events = [line for line in out.splitlines() if line.split("=")[0] in
-                       ("setup", "viewer", "about", "capture")]
-        return dict(line.split("=", 1) for line in out.splitlines() if "=" in line)

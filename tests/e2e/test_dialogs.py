@@ -1,33 +1,18 @@
-"""About, Capture Setup, Disk Saving Setup and Help under Wine, driven with
-xdotool and read back control by control."""
-import shutil
+"""About, Capture Setup, Disk Saving Setup and Help in the real program:
+opened from its system menu, driven with xdotool, read back control by
+control, and followed to the settings file and the next capture."""
 import time
 
 import pytest
 
-from conftest import BIN, wait_for
-from shellui import (CAPTURE_SETUP, SC_MAXIMIZE, SC_MINIMIZE, WM_COMMAND, StandIn, assert_tidy_layout, by_id,
-                     click, click_rect, client_rect, controls, dialog_units_in_pixels, find_window, read_ini,
-                     window_shot, windows_path, write_ini, xdotool)
+from conftest import wait_for
+from pictrap import WM_COMMAND, copy_deliverables, hotkey, start_pattern, wait_file, windows_path, write_ini, \
+    xdotool
+from shellui import (ABOUT, CAPTURE_SETUP, HELP, Pictrap, assert_tidy_layout, by_id, clear_and_type, click,
+                     click_rect, client_size, controls, dialog_units_in_pixels, find_window, gone, is_group_box,
+                     read_ini, state, window_shot)
 
 IDOK, IDCANCEL = 1, 2
-
-
-@pytest.fixture
-def shell(app_dir):
-    shutil.copy2(BIN / "shelltest.exe", app_dir / "shelltest.exe")
-    return app_dir
-
-
-def client_size(desktop, hwnd):
-    left, top, right, bottom = client_rect(desktop, hwnd)
-    return right - left, bottom - top
-
-
-def open_about(desktop, program):
-    program.command(SC_MAXIMIZE)
-    about = find_window(desktop, "About Pictrap")
-    return about, by_id(controls(desktop, about))
 
 
 @pytest.fixture
@@ -40,182 +25,171 @@ def system_ini(desktop):
     path.write_bytes(before)
 
 
-def test_about_box(desktop, shell, system_ini):
-    program = StandIn(desktop, shell)
-    about, c = open_about(desktop, program)
+def test_about_box(desktop, app_dir, system_ini):
+    program = Pictrap(desktop, app_dir)
+    about = program.dialog(ABOUT, "About Pictrap")
+    ctrls = controls(desktop, about)
+    c = by_id(ctrls)
     assert (c[101].text, c[102].text) == ("Pictrap", "Version 2.1 - 32")
     assert c[103].text.startswith("Copyright")
     assert c[201].text == "1024 x 768 x 16.7M", "Xvfb at 24 bits: 32 bits per pixel"
     assert c[202].text == "pictrapvga32", "at most 12 characters of display.drv"
-    labels = [x.text for x in controls(desktop, about) if x.id < 0 and x.text]
-    assert labels == ["MYICON", "Video Info:", "Resolution:", "Driver:"]
+    assert [x.text for x in ctrls if x.id < 0 and x.text] == ["MYICON", "Video Info:", "Resolution:", "Driver:"]
     assert client_size(desktop, about) == dialog_units_in_pixels(desktop, 159, 135)
-    assert_tidy_layout(desktop, about, controls(desktop, about))
+    assert_tidy_layout(desktop, about, ctrls)
+    assert desktop.info(program.main)["enabled"] == "0", "modal: the main window waits"
     window_shot(desktop, about, "about")
     click(desktop, about, IDOK)
-    assert desktop.wintest("gone", str(about))[0] == 0
-    program.close()
-    assert program.events == ["about=0"]
-
-
-def test_about_box_without_a_display_driver_line(desktop, shell):
-    program = StandIn(desktop, shell)
-    about, c = open_about(desktop, program)
-    assert c[202].text == " ", "the default: one blank"
-    xdotool(desktop, "key", "Escape")
-    assert desktop.wintest("gone", str(about))[0] == 0
+    assert gone(desktop, about)
+    assert desktop.info(program.main)["enabled"] == "1"
     program.close()
 
 
-def test_about_box_on_a_16_bit_display(desktop_at_depth, shell):
+def test_about_box_on_a_16_bit_display(desktop_at_depth, tmp_path):
     d16 = desktop_at_depth(16)
+    folder = tmp_path / "Pictrap"
+    folder.mkdir()
+    copy_deliverables(folder)
     try:
-        program = StandIn(d16, shell)
-        about, c = open_about(d16, program)
-        assert c[201].text == "1024 x 768 x 64K"
-        d16.wintest("post", str(about), str(WM_COMMAND), str(IDOK))
+        program = Pictrap(d16, folder)
+        about = program.dialog(ABOUT, "About Pictrap")
+        c = by_id(controls(d16, about))
+        assert (c[201].text, c[202].text) == ("1024 x 768 x 64K", " "), "no display.drv: one blank"
+        xdotool(d16, "key", "Escape")
+        assert gone(d16, about)
         program.close()
     finally:
         d16.end_programs()
 
 
-def open_setup(desktop, program):
-    program.command(CAPTURE_SETUP)
-    return find_window(desktop, "Pictrap Setup")
-
-
-def state(ctrls, cid):
-    """"E" or "D" for enabled or disabled, then "x" checked or "-" not, for buttons."""
-    c = ctrls[cid]
-    checkable = c.cls == "Button" and c.style & 0xF not in (0, 1)  # not a push button
-    return ("E" if c.enabled else "D") + ({1: "x", 0: "-"}[c.check] if checkable else "")
-
-
-DEFAULT_STATES = {102: "Ex", 111: "E-", 107: "D", 108: "D", 109: "D", 211: "Ex", 221: "Ex", 222: "Ex",
-                  223: "E-", 301: "E-", 302: "E-", 303: "E-", 401: "E-", 402: "E-", 403: "D-", 404: "Ex",
-                  405: "E"}
+def open_setup(program):
+    return program.dialog(CAPTURE_SETUP, "Pictrap Setup")
 
 
 @pytest.mark.parametrize("ini,states", [
-    ({}, DEFAULT_STATES),
-    ({"Mode": 0, "IncludeCursor": 1}, {101: "Ex", 102: "E-", 111: "Dx", 107: "D", 109: "D"}),
-    ({"Mode": 5, "SizeWd": 300, "SizeHt": 200}, {106: "Ex", 111: "D-", 107: "E", 108: "E", 109: "E"}),
-    ({"Mode": 4, "IncludeCursor": 1}, {105: "Ex", 111: "Ex", 107: "D"}),
-    ({"Greyscale": 1, "Dither": 1}, {301: "Ex", 303: "Dx"}),
-    ({"Dither": 1}, {301: "D-", 303: "Ex"}),
-    ({"Print": 1, "IncFileName": 1}, {402: "Ex", 404: "Ex", 403: "Ex", 405: "E"}),
-    ({"Print": 1, "AutoSave": 0, "IncFileName": 1}, {403: "Dx", 404: "E-", 405: "D"}),
-    ({"Key": 4, "Alt": 0, "Ctrl": 0, "Shift": 1}, {205: "Ex", 211: "E-", 221: "E-", 222: "E-", 223: "Ex"}),
+    ({}, {102: "Ex", 111: "E-", 107: "D", 108: "D", 109: "D", 211: "Ex", 221: "Ex", 222: "Ex", 223: "E-",
+          301: "E-", 302: "E-", 303: "E-", 401: "E-", 402: "E-", 403: "D-", 404: "Ex", 405: "E"}),
+    ({"Mode": 0, "IncludeCursor": 1, "Greyscale": 1, "Dither": 1},
+     {101: "Ex", 102: "E-", 111: "Dx", 107: "D", 109: "D", 301: "Ex", 303: "Dx"}),
+    ({"Mode": 5, "SizeWd": 300, "SizeHt": 200, "Dither": 1, "Print": 1, "IncFileName": 1},
+     {106: "Ex", 111: "D-", 107: "E", 108: "E", 109: "E", 301: "D-", 303: "Ex", 402: "Ex", 403: "Ex"}),
+    ({"Mode": 4, "IncludeCursor": 1, "Print": 1, "AutoSave": 0, "IncFileName": 1, "Key": 4, "Alt": 0, "Ctrl": 0,
+      "Shift": 1},
+     {105: "Ex", 111: "Ex", 403: "Dx", 404: "E-", 405: "D", 205: "Ex", 211: "E-", 221: "E-", 222: "E-",
+      223: "Ex"}),
 ])
-def test_capture_setup_opens_as_the_settings_say_and_ok_keeps_them(desktop, shell, ini, states):
-    write_ini(shell, **ini)
-    program = StandIn(desktop, shell)
-    dialog = open_setup(desktop, program)
+def test_capture_setup_opens_as_the_settings_say_and_ok_keeps_them(desktop, app_dir, ini, states):
+    write_ini(app_dir, **ini)
+    program = Pictrap(desktop, app_dir)
+    dialog = open_setup(program)
     ctrls = by_id(controls(desktop, dialog))
     assert {cid: state(ctrls, cid) for cid in states} == states
     if "SizeWd" in ini:
         assert (ctrls[107].text, ctrls[109].text) == (str(ini["SizeWd"]), str(ini["SizeHt"]))
-    xdotool(desktop, "key", "Return")  # OK holds the focus
-    assert desktop.wintest("gone", str(dialog))[0] == 0
-    program.close()
-    assert program.events == ["setup=0"]
-    written = read_ini(shell)
+    xdotool(desktop, "key", "Return")  # OK has the focus
+    assert gone(desktop, dialog)
+    assert wait_for(lambda: "Mode" in read_ini(app_dir)), "OK saves"
+    written = read_ini(app_dir)
     for key, value in ini.items():
         assert written[key] == str(value), f"OK changed {key}"
+    program.close()
 
 
-def test_capture_setup_rules_and_ok_writes_fifteen_keys(desktop, shell):
-    program = StandIn(desktop, shell)
-    dialog = open_setup(desktop, program)
+def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(desktop, app_dir):
+    program = Pictrap(desktop, app_dir)
+    dialog = open_setup(program)
     ctrls = controls(desktop, dialog)
     assert client_size(desktop, dialog) == dialog_units_in_pixels(desktop, 354, 156)
     assert_tidy_layout(desktop, dialog, ctrls)
-    groups = [c.text for c in ctrls if c.cls == "Button" and c.style & 0xF == 7]
-    assert groups == ["Capture:", "Hot Key:", "Image Processing:", "Send to:"]
+    assert [c.text for c in ctrls if is_group_box(c)] == ["Capture:", "Hot Key:", "Image Processing:", "Send to:"]
 
     def states(*ids):
         now = by_id(controls(desktop, dialog))
-        return "".join(state(now, i)[0] + ("x" if now[i].check == 1 else "") for i in ids)
+        return "".join(state(now, i) for i in ids)
 
     click(desktop, dialog, 101)                   # Area
-    assert states(111, 107, 108, 109) == "DDDD"
+    assert states(111, 107, 108, 109) == "D-DDD"
     click(desktop, dialog, 104)                   # Window
-    assert states(111, 107) == "ED"
+    assert states(111, 107) == "E-D"
     click(desktop, dialog, 111)                   # Include Cursor on
     click(desktop, dialog, 106)                   # Defined Size: the width box gets the focus
     assert states(111, 107, 108, 109) == "DxEEE"
-    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "1")
+    clear_and_type(desktop, "1")
     xdotool(desktop, "key", "Tab")                # leaving it: below 2 gives the screen width
     xdotool(desktop, "type", "5000")              # Tab selected the height: replaced
     xdotool(desktop, "key", "Tab")
     now = by_id(controls(desktop, dialog))
     assert (now[107].text, now[109].text) == ("1024", "768")
     click(desktop, dialog, 107)
-    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "640")
-    click(desktop, dialog, 205)                   # F5, and only Shift
-    click(desktop, dialog, 221)
-    click(desktop, dialog, 222)
-    click(desktop, dialog, 223)
-    assert by_id(controls(desktop, dialog))[107].text == "640", "640 fits a 1024-pixel screen"
+    clear_and_type(desktop, "640")
+    click(desktop, dialog, 102)                   # Full Screen; 640 fits a 1024-pixel screen
+    assert by_id(controls(desktop, dialog))[107].text == "640"
+    for cid in (205, 221, 222, 223):              # F5, and only Shift
+        click(desktop, dialog, cid)
 
     click(desktop, dialog, 301)                   # Greyscale locks Convert to B&W
-    assert states(301, 303) == "ExD"
+    assert states(301, 303) == "ExD-"
     click(desktop, dialog, 301)
-    assert states(301, 303) == "EE"
+    assert states(301, 303) == "E-E-"
     click(desktop, dialog, 303)                   # and the other way round
-    assert states(301, 303) == "DEx"
+    assert states(301, 303) == "D-Ex"
     click(desktop, dialog, 302)
     click(desktop, dialog, 401)
 
     click(desktop, dialog, 402)                   # Printer with Disk: Include File Name
-    assert states(403, 405) == "EE"
+    assert states(403, 405) == "E-E"
     click(desktop, dialog, 403)
-    click(desktop, dialog, 404)                   # Disk off locks both, the check stays
+    click(desktop, dialog, 404)                   # Disk off locks both; the check stays
     assert states(403, 405) == "DxD"
     click(desktop, dialog, 404)                   # back on: the stored choice (off) returns
-    assert states(403, 405) == "EE"
+    assert states(403, 405) == "E-E"
     click(desktop, dialog, 403)
     window_shot(desktop, dialog, "capture-setup")
     click(desktop, dialog, IDOK)
-    assert desktop.wintest("gone", str(dialog))[0] == 0
-    out = program.close()
-    assert program.events == ["setup=0"]
-    assert read_ini(shell) == {
-        "Mode": "5", "SizeWd": "640", "SizeHt": "768", "IncludeCursor": "1", "Alt": "0", "Ctrl": "0",
+    assert gone(desktop, dialog)
+    assert wait_for(lambda: len(read_ini(app_dir)) == 15)
+    assert read_ini(app_dir) == {
+        "Mode": "1", "SizeWd": "640", "SizeHt": "768", "IncludeCursor": "1", "Alt": "0", "Ctrl": "0",
         "Shift": "1", "Key": "4", "Greyscale": "0", "Invert": "1", "Dither": "1", "ToClipbd": "1",
         "Print": "1", "IncFileName": "1", "AutoSave": "1"}, "the fifteen keys of OK, and no others"
-    assert (out["Mode"], out["SizeWd"], out["Key"], out["Shift"]) == ("5", "640", "4", "1")
+
+    # The hot key was armed again: the old one is dead, the new one captures.
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)
+    time.sleep(1.5)
+    assert not list(app_dir.glob("cap*.bmp")), "Ctrl+Alt+F11 still captured"
+    hotkey(desktop, "shift+F5")
+    assert wait_file(app_dir / "cap1.bmp", timeout=30)
+    program.close()
 
 
-def test_capture_setup_cancel_keeps_only_the_edited_size(desktop, shell):
-    write_ini(shell, Mode=5, SizeWd=300, SizeHt=200, Key=3)
-    before = (shell / "SHOTBOX.INI").read_bytes()
-    program = StandIn(desktop, shell)
-    dialog = open_setup(desktop, program)
+def test_capture_setup_cancel_keeps_only_the_edited_size(desktop, app_dir):
+    write_ini(app_dir, Mode=5, SizeWd=300, SizeHt=200, Key=3)
+    before = (app_dir / "SHOTBOX.INI").read_bytes()
+    program = Pictrap(desktop, app_dir)
+    dialog = open_setup(program)
     click(desktop, dialog, 107)
-    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "640")
+    clear_and_type(desktop, "640")
     click(desktop, dialog, 210)                   # F10: not kept
     click(desktop, dialog, IDCANCEL)              # the click leaves the width box first
-    assert desktop.wintest("gone", str(dialog))[0] == 0
-    assert (shell / "SHOTBOX.INI").read_bytes() == before, "Cancel writes nothing"
+    assert gone(desktop, dialog)
+    time.sleep(0.5)
+    assert (app_dir / "SHOTBOX.INI").read_bytes() == before, "Cancel writes nothing"
 
-    dialog = open_setup(desktop, program)
+    dialog = open_setup(program)
     ctrls = by_id(controls(desktop, dialog))
     assert (ctrls[107].text, ctrls[109].text) == ("640", "200"), "the size stayed in memory"
-    assert state(ctrls, 204) == "Ex" and state(ctrls, 210) == "E-"
+    assert (state(ctrls, 204), state(ctrls, 210)) == ("Ex", "E-")
     xdotool(desktop, "key", "Return")
-    assert desktop.wintest("gone", str(dialog))[0] == 0
+    assert gone(desktop, dialog)
+    assert wait_for(lambda: read_ini(app_dir).get("SizeWd") == "640")
+    ini = read_ini(app_dir)
+    assert (ini["SizeHt"], ini["Key"]) == ("200", "3")
     program.close()
-    assert program.events == ["setup=1", "setup=0"]
-    ini = read_ini(shell)
-    assert (ini["SizeWd"], ini["SizeHt"], ini["Key"]) == ("640", "200", "3")
 
 
 def open_disk_setup(desktop, program):
-    setup = open_setup(desktop, program)
+    setup = open_setup(program)
     click(desktop, setup, 405)
     return setup, find_window(desktop, "Disk Saving Setup")
 
@@ -230,11 +204,11 @@ def list_items(desktop, dialog, list_id):
     return items
 
 
-def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, shell, tmp_path):
+def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, app_dir, tmp_path):
     parent = tmp_path / "disk"
     (parent / "shots2").mkdir(parents=True)
-    write_ini(shell, CapDir=windows_path(parent), CapFormat=1, AutoNamePrefix="Cap")
-    program = StandIn(desktop, shell)
+    write_ini(app_dir, CapDir=windows_path(parent), CapFormat=1, AutoNamePrefix="Cap")
+    program = Pictrap(desktop, app_dir)
     setup, disk = open_disk_setup(desktop, program)
     ctrls = controls(desktop, disk)
     assert client_size(desktop, disk) == dialog_units_in_pixels(desktop, 293, 134)
@@ -245,12 +219,11 @@ def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, shell, t
     assert (state(c, 100), state(c, 103), c[102].text, c[101].enabled, c[102].enabled) == \
         ("Ex", "E-", "Cap", True, True)
     assert not c[1152].visible and not c[1120].visible, "the file name box and file list stay hidden"
-    labels = {x.text for x in ctrls if x.visible}
-    assert {"&Directories:", "&File Format:", "Dri&ves:", "File Name:", "File Name &Prefix:"} <= labels
+    assert {"&Directories:", "&File Format:", "Dri&ves:", "File Name:", "File Name &Prefix:"} <= \
+        {x.text for x in ctrls if x.visible}
 
     click(desktop, disk, 102)
-    xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
-    xdotool(desktop, "type", "ABCDEF")
+    clear_and_type(desktop, "ABCDEF")
     assert by_id(controls(desktop, disk))[102].text == "ABC", "at most 3 characters typed"
     click(desktop, disk, 1136)                   # the format list: BMP, PCX, TIF
     xdotool(desktop, "key", "Down", "Return")
@@ -260,21 +233,23 @@ def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, shell, t
     assert wait_for(lambda: by_id(controls(desktop, disk))[1088].text.lower().endswith("shots2"))
     window_shot(desktop, disk, "disk-saving-setup")
     click(desktop, disk, IDOK)
-    assert desktop.wintest("gone", str(disk), "15000")[0] == 0
-    ini = read_ini(shell)
+    assert gone(desktop, disk)
+    ini = read_ini(app_dir)
     assert (ini["CapFormat"], ini["AutoName"], ini["AutoNamePrefix"]) == ("2", "1", "ABC")
     assert ini["CapDir"].lower() == windows_path(parent / "shots2").lower()
 
     click(desktop, setup, IDCANCEL)              # Cancel there undoes none of it
-    out = program.close()
-    assert program.events == ["setup=1"]
-    assert read_ini(shell) == ini
-    assert out["CapDir"].lower() == ini["CapDir"].lower() and out["CapFormat"] == "2"
+    assert gone(desktop, setup)
+    assert read_ini(app_dir) == ini
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)                              # the next capture: new directory, prefix, format
+    assert wait_file(parent / "shots2" / "abc1.pcx", timeout=30)
+    program.close()
 
 
-def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, shell):
-    write_ini(shell, AutoNamePrefix="ABCDEFGH", AutoName=1, CapFormat=3)
-    program = StandIn(desktop, shell)
+def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, app_dir):
+    write_ini(app_dir, AutoNamePrefix="ABCDEFGH", AutoName=1, CapFormat=3)
+    program = Pictrap(desktop, app_dir)
     setup, disk = open_disk_setup(desktop, program)
     c = by_id(controls(desktop, disk))
     assert c[102].text == "ABCDEFGH", "a longer prefix from the file is shown whole"
@@ -283,8 +258,8 @@ def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, shell):
     c = by_id(controls(desktop, disk))
     assert (c[101].enabled, c[102].enabled) == (False, False)
     click(desktop, disk, IDOK)
-    assert desktop.wintest("gone", str(disk), "15000")[0] == 0
-    ini = read_ini(shell)
+    assert gone(desktop, disk)
+    ini = read_ini(app_dir)
     assert (ini["AutoName"], ini["AutoNamePrefix"], ini["CapFormat"]) == ("0", "ABCD", "3")
 
     click(desktop, setup, 405)                   # again: opens asking, prefix locked
@@ -295,67 +270,77 @@ def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, shell):
     xdotool(desktop, "key", "End", "BackSpace", "BackSpace")
     xdotool(desktop, "type", "Z")
     assert by_id(controls(desktop, disk))[102].text == "ABZ"
-    before = (shell / "SHOTBOX.INI").read_bytes()
+    before = (app_dir / "SHOTBOX.INI").read_bytes()
     click(desktop, disk, IDCANCEL)               # Cancel writes nothing
-    assert desktop.wintest("gone", str(disk), "15000")[0] == 0
-    assert (shell / "SHOTBOX.INI").read_bytes() == before
+    assert gone(desktop, disk)
+    assert (app_dir / "SHOTBOX.INI").read_bytes() == before
     click(desktop, setup, IDCANCEL)
-    out = program.close()
-    assert (out["AutoName"], out["AutoNamePrefix"]) == ("0", "ABCD")
+    program.close()
 
 
-def test_disk_saving_setup_on_a_removable_drive_changes_the_directory_for_this_run(
-        desktop, shell, tmp_path, floppy):
+def test_disk_saving_setup_on_a_removable_drive_for_this_run_only(desktop, app_dir, tmp_path, floppy):
     fixed = tmp_path / "fixed"
     fixed.mkdir()
-    write_ini(shell, CapDir=windows_path(fixed), CapFormat=1)
-    program = StandIn(desktop, shell)
+    write_ini(app_dir, CapDir=windows_path(fixed), CapFormat=1)
+    program = Pictrap(desktop, app_dir)
     setup, disk = open_disk_setup(desktop, program)
     click(desktop, disk, 1137)                   # the drive list, A: first
     xdotool(desktop, "key", "Home", "Return")
     assert wait_for(lambda: by_id(controls(desktop, disk))[1088].text.upper() == "A:\\")
+    click(desktop, disk, 1136)
+    xdotool(desktop, "key", "End", "Return")     # TIF
     click(desktop, disk, IDOK)
-    assert desktop.wintest("gone", str(disk), "15000")[0] == 0
-    ini = read_ini(shell)
+    assert gone(desktop, disk)
+    ini = read_ini(app_dir)
     assert ini["CapDir"].lower() == windows_path(fixed).lower(), "the file keeps the fixed directory"
-    assert ini["CapFormat"] == "1"
+    assert ini["CapFormat"] == "3"
     click(desktop, setup, IDOK)
-    out = program.close()
-    assert out["CapDir"].upper() == "A:", "this run uses the floppy"
-    assert read_ini(shell)["CapDir"].lower() == windows_path(fixed).lower()
+    assert gone(desktop, setup)
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)
+    assert wait_file(floppy / "cap1.tif", timeout=30), "this run captures onto the floppy"
+    assert not list(fixed.iterdir())
+    assert read_ini(app_dir)["CapDir"].lower() == windows_path(fixed).lower()
+    program.close()
 
 
-def test_help_of_our_own_without_a_help_file(desktop, shell):
-    program = StandIn(desktop, shell)
-    program.command(SC_MINIMIZE)
+def test_help_of_our_own_without_a_help_file(desktop, app_dir):
+    program = Pictrap(desktop, app_dir)
+    program.command(HELP)
     help_window = find_window(desktop, "Pictrap Help")
     rc, text_box = desktop.wintest("child", str(help_window), "100")
     assert rc == 0
     rc, text = desktop.wintest("gettext", text_box.strip())
     assert rc == 0
-    for phrase in ("Ctrl+Alt+F11", "Full Screen", "Defined Size", "SHOTBOX.INI", "[Pictrap]", "CapDir",
-                   "AutoNamePrefix", "IncFileName", "Disk Saving Setup"):
+    for phrase in ("Ctrl+Alt+F11", "Full Screen", "Defined Size", "Disk Saving Setup", "SHOTBOX.INI",
+                   "[Pictrap]", "CapDir", "AutoNamePrefix", "IncFileName"):
         assert phrase in text, phrase
     assert len(text.splitlines()) > 40, "one line per line of the text"
+    assert desktop.info(program.main)["enabled"] == "1", "help leaves the program usable"
     window_shot(desktop, help_window, "help")
-    xdotool(desktop, "key", "Escape")
-    assert desktop.wintest("gone", str(help_window))[0] == 0
-    program.command(SC_MINIMIZE)                 # again, and the end of the run closes it
+    xdotool(desktop, "key", "Escape")            # the message loop gives the window its keys
+    assert gone(desktop, help_window)
+
+    program.command(HELP)
     help_window = find_window(desktop, "Pictrap Help")
-    program.command(SC_MINIMIZE)                 # a second command keeps one window
+    program.command(HELP)                        # a second command keeps one window
     time.sleep(0.5)
-    program.close()
-    assert desktop.wintest("gone", str(help_window))[0] == 0
+    assert desktop.find("Pictrap Help", "#32770", 200) == help_window
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)                              # captures go on while it is open
+    assert wait_file(app_dir / "cap1.bmp")
+    program.close()                              # the end of the run closes it
+    assert gone(desktop, help_window)
 
 
-def test_help_opens_winhelp_when_a_help_file_lies_beside_the_program(desktop, shell):
-    (shell / "SHOTBOX.HLP").write_bytes(b"not a help file")
-    program = StandIn(desktop, shell)
-    program.command(SC_MINIMIZE)
+def test_help_opens_winhelp_when_a_help_file_lies_beside_the_program(desktop, app_dir):
+    (app_dir / "SHOTBOX.HLP").write_bytes(b"not a help file")
+    program = Pictrap(desktop, app_dir)
+    program.command(HELP)
     # Wine's WinHelp reads the file and, as it is no help file, says so.
     report = find_window(desktop, "ERROR")
     texts = [t for (_i, cls, t) in desktop.texts(report) if cls == "Static" and t]
-    assert any("SHOTBOX.HLP" in t.upper() and windows_path(shell).upper() in t.upper() for t in texts), texts
+    assert any("SHOTBOX.HLP" in t.upper() and windows_path(app_dir).upper() in t.upper() for t in texts), texts
     assert desktop.find("Pictrap Help", "#32770", 300) is None
     desktop.wintest("post", str(report), str(WM_COMMAND), str(IDOK))
     program.close()

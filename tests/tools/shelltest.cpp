@@ -7,10 +7,8 @@
 //   name                     GetCaptureFileName, then save a small image there
 //   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
 //   status PERCENT...        show the status window, send 0 and each PERCENT, run until ended
-//   ui [W H BITS BMP]        a stand-in main window whose system commands open the dialogs,
-//                            Help and the viewer (on a W x H test image of BITS 8 or 24, also
-//                            written to BMP); WM_USER+1 replaces the image as a capture does.
-//                            Prints each command's result, and the settings at the end.
+//   viewer W H BITS BMP      a stand-in main window whose View Last Capture opens the viewer
+//                            on a W x H test picture of BITS 8 or 24, also written to BMP
 //   status-script STEP...    run status window steps in order (below), then run until ended
 //
 // Steps: show=TEXT, hide, progress=N, text=TEXT (change the shown text and send
@@ -33,8 +31,7 @@
 #include "formats/writers.h"
 #include "imaging/dib.h"
 #include "imaging/dib_win.h"
-#include "shell/ctl3d_win.h"
-#include "shell/dialogs_win.h"
+#include "imaging/gdi_guards_win.h"
 #include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
@@ -81,9 +78,8 @@ MemHandle NoisyImage(int width, int height) {
 
 // A test picture whose every pixel the end-to-end tests can recompute: for
 // 24 bits a pattern of the coordinates, for 8 bits a 64-colour table of
-// colours the system palette does not hold, in 8 x 8 tiles. `seed` changes
-// the picture from one simulated capture to the next.
-MemHandle PatternImage(int width, int height, int bits, int seed) {
+// colours the system palette does not hold, in 8 x 8 tiles.
+MemHandle PatternImage(int width, int height, int bits) {
   const std::uint32_t colours = bits == 8 ? 64 : 0;
   const std::uint32_t stride = DibRowStride(static_cast<std::uint16_t>(bits), width);
   MemHandle h = MemAlloc(40 + 4 * colours + std::size_t{stride} * height);
@@ -92,8 +88,8 @@ MemHandle PatternImage(int width, int height, int bits, int seed) {
   std::uint8_t* p = lock.data();
   PutDibHeader(p, width, height, static_cast<std::uint16_t>(bits), colours);
   for (std::uint32_t i = 0; i < colours; ++i) {
-    p[40 + 4 * i + 0] = static_cast<std::uint8_t>(i * 4 + 2);        // blue
-    p[40 + 4 * i + 1] = static_cast<std::uint8_t>(255 - i * 3);      // green
+    p[40 + 4 * i + 0] = static_cast<std::uint8_t>(i * 4 + 2);            // blue
+    p[40 + 4 * i + 1] = static_cast<std::uint8_t>(255 - i * 3);          // green
     p[40 + 4 * i + 2] = static_cast<std::uint8_t>((i * 37 + 11) & 255);  // red
   }
   std::uint8_t* pixels = p + 40 + 4 * colours;
@@ -101,9 +97,9 @@ MemHandle PatternImage(int width, int height, int bits, int seed) {
     std::uint8_t* row = pixels + std::size_t{stride} * (height - 1 - y);  // bottom-up
     for (int x = 0; x < width; ++x) {
       if (bits == 8) {
-        row[x] = static_cast<std::uint8_t>((x / 8 + (y / 8) * 3 + seed) % 64);
+        row[x] = static_cast<std::uint8_t>((x / 8 + (y / 8) * 3) % 64);
       } else {
-        row[3 * x + 0] = static_cast<std::uint8_t>(x * 3 + seed);
+        row[3 * x + 0] = static_cast<std::uint8_t>(x * 3);
         row[3 * x + 1] = static_cast<std::uint8_t>(y * 5);
         row[3 * x + 2] = static_cast<std::uint8_t>((x + y) * 7);
       }
@@ -112,69 +108,16 @@ MemHandle PatternImage(int width, int height, int bits, int seed) {
   return h;
 }
 
-struct TestImage {
-  int width, height, bits;
-  const char* bmp;
-  int seed;
-};
-TestImage g_image{};
-
-void Say(const char* format, int value) {
-  std::printf(format, value);
-  std::fflush(stdout);
-}
-
-void DropImage() {
-  g_shell.currentImage = MemFree(g_shell.currentImage);
-  if (g_shell.currentPalette != nullptr) DeleteObject(g_shell.currentPalette);
-  g_shell.currentPalette = nullptr;
-}
-
-// What the pipeline does with the last capture when a new one is taken.
-void TakeImage() {
-  CloseViewer(g_shell);
-  DropImage();
-  if (g_image.width <= 0) return;
-  g_shell.currentImage = PatternImage(g_image.width, g_image.height, g_image.bits, g_image.seed++);
-  g_shell.capture = CaptureInfo{g_image.width, g_image.height, static_cast<std::uint16_t>(g_image.bits),
-                                g_image.bits == 8 ? 64u : 0u};
-  if (g_image.bits == 8) CreateDibPalette(g_shell.currentImage, &g_shell.currentPalette);
-  if (g_image.bmp != nullptr) WriteBmpFile(nullptr, g_image.bmp, g_shell.currentImage);
-}
-
 LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   switch (m) {
     case WM_SYSCOMMAND:
-      switch (wp) {
-        case 0xF121: {
-          const int result = RunCaptureSetupDialog(g_shell);
-          if (result == 0) SaveShellSetupSettings(g_shell);
-          Say("setup=%d\n", result);
-          return 0;
-        }
-        case SC_SIZE:
-          OpenViewer(g_shell);
-          Say("viewer=%d\n", g_shell.viewerWindow != nullptr);
-          return 0;
-        case SC_MINIMIZE:
-          ShowHelp(g_shell);
-          return 0;
-        case SC_MAXIMIZE:
-          RunAboutDialog(g_shell);
-          Say("about=%d\n", 0);
-          return 0;
-        default:
-          break;
+      if (wp == SC_SIZE) {
+        OpenViewer(g_shell);
+        return 0;
       }
       break;
-    case WM_USER + 1:
-      TakeImage();
-      Say("capture=%d\n", g_image.seed);
-      return 0;
     case WM_DESTROY:
       CloseViewer(g_shell);
-      CloseHelp(g_shell);
-      DropImage();
       PostQuitMessage(0);
       return 0;
     default:
@@ -253,23 +196,26 @@ int StatusAt(int count, char** percents) {
   return 0;
 }
 
-int Ui(int argc, char** argv) {
-  if (argc >= 5) g_image = TestImage{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
-                                     argc >= 6 ? argv[5] : nullptr, 0};
-  ModuleFilePath("SHOTBOX.HLP", g_shell.helpPath, sizeof g_shell.helpPath);
-  TakeImage();  // on disk before the window appears
+// The viewer on a picture no capture makes; the picture is on disk before
+// the window appears.
+int Viewer(int width, int height, int bits, const char* bmp) {
+  MemOwner image(PatternImage(width, height, bits));
+  g_shell.currentImage = image.get();
+  g_shell.capture = CaptureInfo{width, height, static_cast<std::uint16_t>(bits), bits == 8 ? 64u : 0u};
+  GdiObject<HPALETTE> palette;
+  if (bits == 8) {
+    HPALETTE made = nullptr;
+    CreateDibPalette(image.get(), &made);
+    palette.reset(made);
+  }
+  g_shell.currentPalette = palette.get();
+  if (WriteBmpFile(nullptr, bmp, image.get()) != StatusOk) return 3;
   CreateWindows();
-  Ctl3dStart(g_shell.instance);
-  std::printf("main=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.mainWindow)));
-  std::fflush(stdout);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (IsHelpMessage(g_shell, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  Ctl3dStop(g_shell.instance);
-  PrintSettings(g_shell.settings);
   return 0;
 }
 
@@ -364,8 +310,8 @@ int main(int argc, char** argv) {
     rc = Name();
   } else if (!std::strcmp(cmd, "save") && argc >= 6) {
     rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
-  } else if (!std::strcmp(cmd, "ui")) {
-    rc = Ui(argc, argv);
+  } else if (!std::strcmp(cmd, "viewer") && argc >= 6) {
+    rc = Viewer(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
     rc = StatusAt(argc - 2, argv + 2);
   } else if (!std::strcmp(cmd, "status-script")) {
