@@ -16,3 +16,7 @@ for b in build/bench/bin/*_bench; do
     --benchmark_out="build/bench/results/$name.json" --benchmark_out_format=json "$@"
 done
 /usr/bin/python3 scripts/bench_ratios.py build/bench/results/*.json
+
+# The print job runs only under Wine: the Windows build, timed there.
+scripts/build.sh win32 >/dev/null
+/usr/bin/python3 scripts/print_bench.py
