@@ -47,7 +47,7 @@ class Printers:
     def jobs_dir(self, name):
         return self.root / f"jobs-{name}"
 
-    def install(self, name, default=False):
+    def install(self, name, default=False, port=None):
         ppd_dir = self.desktop.prefix / "drive_c/windows/system32/spool/drivers/w32x86/3"
         ppd_dir.mkdir(parents=True, exist_ok=True)
         lines = [IMAGEABLE_AREA if l.startswith("*ImageableArea Letter:") else l
@@ -55,7 +55,7 @@ class Printers:
         (ppd_dir / f"{name}.ppd").write_text("\n".join(lines) + "\n", "latin-1")
         jobs = self.jobs_dir(name)
         jobs.mkdir(exist_ok=True)
-        port = f"|cat > {jobs}/job-$(date +%s%N).ps"
+        port = port or f"|cat > {jobs}/job-$(date +%s%N).ps"
         self._import(
             f'[{DRIVERS_KEY}\\{name}]\n"Driver"="wineps.drv"\n"Configuration File"="wineps.drv"\n'
             f'"Data File"="{name}.ppd"\n"Datatype"="RAW"\n"Version"=dword:00000003\n\n'

@@ -215,6 +215,16 @@ def test_cancel_from_the_status_window(desktop, printers, shell, tmp_path, cance
     assert printers.jobs("PTA") == []
 
 
+def test_job_the_port_refuses_is_reported(desktop, printers, shell, tmp_path):
+    """The spooler takes the page but cannot hand it to the port: the job
+    failed at its end, and says so instead of passing for printed."""
+    printers.install("PTA", default=True, port=str(tmp_path / "no such folder" / "out.ps"))
+    proc = start_print(desktop, shell, tmp_path, 64, 48, 24)
+    assert error_box(desktop) == ["The print job could not be started, or did not reach the printer."]
+    out = outcome(desktop, proc)
+    assert (out["result"], out["progress"]) == ("0", "0,25,50")
+
+
 def xdotool(desktop, *args):
     subprocess.run(["xdotool"] + [str(a) for a in args], env=desktop.env, check=True, timeout=30)
 
