@@ -3,7 +3,6 @@
 // Everything before the strips is written first with the strip arrays as
 // zeros, which are patched once the strips are on disk; the IFD comes last.
 #include <cstring>
-#include <vector>
 #if defined(__i386__) || defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -189,22 +188,35 @@ Status WriteTiffStripsPackBits(ProgressChannel* status, WriterFile& file, const 
   return StatusOk;
 }
 
-// A little-endian byte sequence built before it is written.
+// Little-endian bytes built in a block before they are written; the block
+// is sized for the most that is put in it.
 struct Bytes {
-  std::vector<std::uint8_t> v;
+  std::uint8_t* p;
+  std::uint32_t used;
   void Short(std::uint16_t x) {
-    v.resize(v.size() + 2);
-    PutTiffShort(&v[v.size() - 2], x);
+    PutTiffShort(p + used, x);
+    used += 2;
   }
   void Long(std::uint32_t x) {
-    v.resize(v.size() + 4);
-    PutTiffLong(&v[v.size() - 4], x);
+    PutTiffLong(p + used, x);
+    used += 4;
+  }
+  void Zeros(std::uint32_t n) {
+    std::memset(p + used, 0, n);
+    used += n;
   }
 };
 
-bool WriteBytes(WriterFile& file, const Bytes& b) {
-  return file.Write(b.v.data(), static_cast<std::uint32_t>(b.v.size()));
-}
+// What goes before the strips: the header, the colour map (3 x 256 SHORTs)
+// or grey curve (256), two RATIONALs, the RGB triple and the two strip
+// arrays. The IFD (at most a pad byte, 15 entries and the counts) is built
+// in the same block afterwards.
+std::size_t HeadBytes(std::uint32_t strips) { return 8 + 3 * 256 * 2 + 16 + 6 + std::size_t{8} * strips; }
+
+struct Entry {
+  std::uint16_t tag, type;
+  std::uint32_t count, value;
+};
 
 }  // namespace
 
@@ -338,11 +350,16 @@ Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle di
                                                              : TiffKind::Palette;
   const std::uint8_t* table = lock.data() + kDibHeaderSize;
 
+  const std::uint32_t strips = (static_cast<std::uint32_t>(l.height) + kRowsPerStrip - 1) / kRowsPerStrip;
+  MemOwner headBlock(MemAlloc(HeadBytes(strips)));
+  MemLockGuard headLock(headBlock.get());
+  if (headLock.data() == nullptr) return StatusNoMemory;
+
   WriterFile file;
   if (const Status s = file.Open(fileName); s != StatusOk) return s;
 
-  Bytes head;
-  head.v = {'I', 'I'};
+  Bytes head{headLock.data(), 0};
+  head.Short(0x4949);  // "II"
   head.Short(42);
   head.Long(0);
   const std::uint32_t mapEntries = 1u << l.bitCount;
@@ -360,42 +377,38 @@ Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle di
     }
   }
   TiffPlaces places{};
-  places.xResolution = static_cast<std::uint32_t>(head.v.size());
+  places.xResolution = head.used;
   head.Long(resolution);
   head.Long(1);
-  places.yResolution = static_cast<std::uint32_t>(head.v.size());
+  places.yResolution = head.used;
   head.Long(resolution);
   head.Long(1);
   if (kind == TiffKind::Rgb) {
-    places.bitsTriple = static_cast<std::uint32_t>(head.v.size());
+    places.bitsTriple = head.used;
     head.Short(8);
     head.Short(8);
     head.Short(8);
   }
-  places.strips = (static_cast<std::uint32_t>(l.height) + kRowsPerStrip - 1) / kRowsPerStrip;
-  places.stripOffsets = static_cast<std::uint32_t>(head.v.size());
-  head.v.resize(head.v.size() + std::size_t{4} * places.strips);
-  places.stripCounts = static_cast<std::uint32_t>(head.v.size());
-  head.v.resize(head.v.size() + std::size_t{4} * places.strips);
-  if (!WriteBytes(file, head)) return StatusWriteFailed;
+  places.strips = strips;
+  places.stripOffsets = head.used;
+  head.Zeros(4 * strips);
+  places.stripCounts = head.used;
+  head.Zeros(4 * strips);
+  if (!file.Write(head.p, head.used)) return StatusWriteFailed;
 
   const std::uint8_t* pixels = lock.data() + l.pixelOffset;
   const Status s = compression == kTiffPackBits ? WriteTiffStripsPackBits(status, file, pixels, l, places)
                                                 : WriteTiffStripsUncompressed(status, file, pixels, l, places);
   if (s != StatusOk) return s;
 
-  Bytes ifd;
+  Bytes ifd{headLock.data(), 0};
   std::uint32_t ifdOffset = file.End();
   if (ifdOffset & 1) {
-    ifd.v.push_back(0);
+    ifd.Zeros(1);
     ++ifdOffset;
   }
   const bool single = places.strips == 1;
-  struct Entry {
-    std::uint16_t tag, type;
-    std::uint32_t count, value;
-  };
-  std::vector<Entry> entries = {
+  Entry entries[15] = {
       {254, TypeLong, 1, 0},
       {256, TypeShort, 1, static_cast<std::uint32_t>(l.width)},
       {257, TypeShort, 1, static_cast<std::uint32_t>(l.height)},
@@ -410,21 +423,22 @@ Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle di
       {282, TypeRational, 1, places.xResolution},
       {283, TypeRational, 1, places.yResolution},
   };
-  if (kind == TiffKind::Rgb) entries.push_back({284, TypeShort, 1, 1});
+  std::uint16_t count = 12;
+  if (kind == TiffKind::Rgb) entries[count++] = {284, TypeShort, 1, 1};
   if (kind == TiffKind::Grey) {
-    entries.push_back({290, TypeShort, 1, 3});
-    entries.push_back({291, TypeShort, 256, 8});
+    entries[count++] = {290, TypeShort, 1, 3};
+    entries[count++] = {291, TypeShort, 256, 8};
   }
-  entries.push_back({296, TypeShort, 1, 2});
-  if (kind == TiffKind::Palette) entries.push_back({320, TypeShort, 3 * mapEntries, 8});
+  entries[count++] = {296, TypeShort, 1, 2};
+  if (kind == TiffKind::Palette) entries[count++] = {320, TypeShort, 3 * mapEntries, 8};
 
-  ifd.Short(static_cast<std::uint16_t>(entries.size()));
-  for (const Entry& e : entries) {
-    ifd.v.resize(ifd.v.size() + 12);
-    PutTiffEntry(&ifd.v[ifd.v.size() - 12], e.tag, e.type, e.count, e.value);
+  ifd.Short(count);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    PutTiffEntry(ifd.p + ifd.used, entries[i].tag, entries[i].type, entries[i].count, entries[i].value);
+    ifd.used += 12;
   }
   ifd.Long(0);
-  if (!WriteBytes(file, ifd)) return StatusWriteFailed;
+  if (!file.Write(ifd.p, ifd.used)) return StatusWriteFailed;
 
   std::uint8_t offset[4];
   PutTiffLong(offset, ifdOffset);

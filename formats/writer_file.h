@@ -2,13 +2,19 @@
 // target's directory and moved over the target only when the writer has
 // succeeded, so a failed or cancelled save never destroys the file it was
 // meant to replace, and never leaves a partial file of its own behind.
+// Nothing here throws: the names live in a memory block, and a block that
+// cannot be had is status 102 like any other.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "messages/status.h"
 #include "platform/file_output.h"
+#include "platform/memory.h"
+
+// The temporary's own name, "~PT" and eight hex digits and ".TMP".
+constexpr std::size_t kTemporaryNameLength = 15;
 
 class WriterFile {
  public:
@@ -17,7 +23,8 @@ class WriterFile {
   WriterFile(const WriterFile&) = delete;
   WriterFile& operator=(const WriterFile&) = delete;
 
-  // Creates the temporary file for `target`: StatusOk or StatusCreateFailed.
+  // Creates the temporary file for `target`: StatusOk, StatusCreateFailed,
+  // or StatusNoMemory when the two names cannot be held.
   Status Open(const char* target);
   // Writes all `size` bytes; false on an error or a short write.
   bool Write(const void* data, std::uint32_t size);
@@ -30,13 +37,17 @@ class WriterFile {
 
  private:
   void Abandon();
+  void ReleaseNames();
 
   FileOut* file_ = nullptr;
-  std::string target_;
-  std::string temporary_;
+  MemHandle names_ = nullptr;  // the target's path, then the temporary's; locked while held
+  const char* target_ = nullptr;
+  char* temporary_ = nullptr;
   std::uint32_t position_ = 0;
   std::uint32_t end_ = 0;
 };
 
-// The temporary name used for `target`: a fixed name in the same directory.
-std::string TemporaryNameFor(const std::string& target);
+// Writes the temporary name for `target` into `out`, which holds at least
+// strlen(target) + kTemporaryNameLength + 1 bytes: a name of its own in the
+// target's directory, and never the target's own name, whatever that is.
+void TemporaryNameFor(const char* target, char* out);

@@ -136,7 +136,9 @@ Status InvertDib(MemHandle dib, MemHandle* inverted) {
       InvertOneBitRows(pixels, l);
     } else if (l.bitCount == 24) {
       InvertEachRow(pixels, l, std::size_t{3} * static_cast<std::size_t>(l.width));
-    } else if (l.bitCount == 8 && isGrey) {
+    } else if (l.bitCount == 8 && isGrey && l.colours == 256) {
+      // The identity ramp: index and grey level are one, and 255 - i is an
+      // entry. A smaller grey table has its entries inverted instead.
       InvertEachRow(pixels, l, static_cast<std::size_t>(l.width));
     } else {
       InvertColourTable(to.data() + l.headerSize, l.colours);

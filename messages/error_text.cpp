@@ -19,7 +19,9 @@ constexpr Sentence kSentences[] = {
     {StatusBadArgument, "The image or a value given to the operation is not valid."},
     {StatusNoMemory, "There is not enough memory to complete the operation."},
     {StatusCreateFailed, "The file could not be created."},
-    {StatusWriteFailed, "The file could not be written completely; the disk may be full."},
+    {StatusWriteFailed,
+     "The file could not be written completely: the disk may be full, or the image is too wide to be "
+     "saved as an uncompressed TIFF file."},
     {StatusReadPixelsFailed, "The screen contents could not be read into the image."},
     {StatusEmptyCapture, "Nothing was captured: the capture area is empty or the screen could not be copied."},
     {StatusPrinterNoRaster, "The printer cannot print images."},

@@ -17,4 +17,5 @@ bool FileSeek(FileOut* file, std::uint32_t offset);
 bool FileClose(FileOut* file);
 bool FileDelete(const char* path);
 // Moves `from` over `to`, replacing it, in one step where the system allows.
+// A read-only `to` is not replaced: false, and both files stay.
 bool FileReplace(const char* from, const char* to);

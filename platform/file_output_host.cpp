@@ -1,6 +1,8 @@
 // File output on POSIX descriptors, with injectable faults.
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <new>
@@ -63,5 +65,13 @@ bool FileClose(FileOut* file) {
 bool FileDelete(const char* path) { return path != nullptr && ::unlink(path) == 0; }
 
 bool FileReplace(const char* from, const char* to) {
-  return from != nullptr && to != nullptr && ::rename(from, to) == 0;
+  if (from == nullptr || to == nullptr) return false;
+  // Read-only as Windows sees it: no write permission for anyone. rename()
+  // would replace it, and for root even a permission check would pass.
+  struct stat st;
+  if (::stat(to, &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    errno = EACCES;
+    return false;
+  }
+  return ::rename(from, to) == 0;
 }

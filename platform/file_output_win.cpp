@@ -33,6 +33,13 @@ bool FileClose(FileOut* file) { return file != nullptr && CloseHandle(AsHandle(f
 bool FileDelete(const char* path) { return path != nullptr && DeleteFileA(path) != 0; }
 
 bool FileReplace(const char* from, const char* to) {
-  return from != nullptr && to != nullptr &&
-         MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (from == nullptr || to == nullptr) return false;
+  // A read-only file is kept, as the system's own copy commands keep it;
+  // Wine's MoveFileExA would replace it.
+  const DWORD attributes = GetFileAttributesA(to);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

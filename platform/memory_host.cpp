@@ -22,11 +22,12 @@ constexpr std::size_t kGranule = 8;  // GlobalAlloc rounds sizes up like this
 }  // namespace
 
 void HostMemFailAllocation(int n) { g_failCountdown = n; }
+bool HostMemAllocationFails() { return g_failCountdown >= 0 && g_failCountdown-- == 0; }
 std::size_t HostMemLiveBlocks() { return g_liveBlocks; }
 std::size_t HostMemOpenLocks() { return g_openLocks; }
 
 MemHandle MemAlloc(std::size_t size) {
-  if (g_failCountdown >= 0 && g_failCountdown-- == 0) return nullptr;
+  if (HostMemAllocationFails()) return nullptr;
   if (size > static_cast<std::size_t>(-1) - kGranule) return nullptr;
   const std::size_t rounded = (size + kGranule - 1) / kGranule * kGranule;
   auto* block = new (std::nothrow) MemBlock{rounded, 0, nullptr};

@@ -5,6 +5,10 @@
 
 // Makes the allocation `n` calls from now fail (0 = the next one); -1 disarms.
 void HostMemFailAllocation(int n);
+// Counts one allocation against the armed failure; true for the one that
+// must fail. MemAlloc asks it, and so can any other allocator a test wants
+// to be a failure point too.
+bool HostMemAllocationFails();
 // Blocks allocated and not yet freed, and locks taken and not yet released.
 std::size_t HostMemLiveBlocks();
 std::size_t HostMemOpenLocks();

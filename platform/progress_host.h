@@ -5,6 +5,10 @@
 #include <vector>
 
 struct ProgressChannel {
+  // Room reserved up front: recording must not allocate while an operation
+  // runs, or it would take the operation's place among the injected
+  // allocation failures.
+  ProgressChannel() { sent.reserve(1024); }
   std::vector<unsigned> sent;
   int drains = 0;
   int cancelAtDrain = -1;  // 1 = the first drain reports the cancel message

@@ -9,14 +9,14 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb xdotool xauth x11-utils x11-xkb-utils
-  imagemagick libtiff-tools netpbm
+  imagemagick libtiff-tools netpbm xclip
   python3-pil python3-pytest
   ghostscript poppler-utils
 )
 
 # The benchmarks' yardsticks are needed only by scripts/bench.sh.
 if [ "${1:-}" = bench ]; then
-  packages+=(libmagickwand-dev libtiff-dev pkg-config)
+  packages+=(libmagickwand-dev libtiff-dev pkg-config scrot)
 fi
 
 missing=()

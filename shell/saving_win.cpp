@@ -72,12 +72,17 @@ int AskedName(ShellState& shell, char* out) {
   return 0;
 }
 
-bool FileExists(const char* path) {
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(h);
-  return true;
+enum class Existence { Absent, Present, Unknown };
+
+// Only the system's clear "no such file" or "no such path" means absent.
+// Any other failure (a path longer than the ANSI calls take, say) may hide a
+// file that the writer's replace would still reach, without the question.
+// The attributes need no read access, so a file that exists but cannot be
+// read is found too, and gets the question.
+Existence TargetExistence(const char* path) {
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return Existence::Present;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Existence::Absent : Existence::Unknown;
 }
 
 }  // namespace
@@ -96,10 +101,22 @@ UINT PathDriveType(const char* path) {
 }
 
 int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const char* path, std::uint16_t format) {
-  if (FileExists(path)) {
-    char question[kQuestionSize];
-    FormatOverwriteQuestion(path, question, sizeof question);
-    if (MessageBoxA(shell.mainWindow, question, kProductName, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+  switch (TargetExistence(path)) {
+    case Existence::Present: {
+      char question[kQuestionSize];
+      FormatOverwriteQuestion(path, question, sizeof question);
+      if (MessageBoxA(shell.mainWindow, question, kProductName, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
+      break;
+    }
+    case Existence::Unknown:
+      // Nothing is written where it cannot be told what would be replaced.
+      if (format >= 1 && format <= 3) {
+        ShowError(kProductName, StatusCreateFailed);
+        return 0;
+      }
+      break;
+    case Existence::Absent:
+      break;
   }
   FormatSavingText(path, shell.statusText, sizeof shell.statusText);
   ShowStatus(shell.statusText);

@@ -86,6 +86,9 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
   ReadText(store, "CapDir", "", s->CapDir, 128);
   ReadText(store, "AutoNamePrefix", "Cap", s->AutoNamePrefix, 9);
   s->AutoName = static_cast<std::uint16_t>(ReadInt(store, "AutoName", "1", 3));
+  // Saving is on by default, so a format must be too: with none, the first
+  // capture of a new user would be "saved" without anything being written.
+  if (CaptureExtension(s->CapFormat) == nullptr) s->CapFormat = 1;
   if (s->CapDir[0] == '\0' && env.currentDirectory != nullptr) {
     std::snprintf(s->CapDir, kCurrentDirectoryLength + 1, "%s", env.currentDirectory);
   }
@@ -113,13 +116,23 @@ void SaveSetupSettings(const SettingsStore& store, const SettingsEnvironment& en
 
 void BuildModuleFilePath(const char* modulePath, const char* name, char* out, std::size_t size) {
   if (out == nullptr || size == 0) return;
-  char path[128];
-  std::snprintf(path, sizeof path, "%s", modulePath != nullptr ? modulePath : "");
+  if (modulePath == nullptr) modulePath = "";
   std::size_t cut = 0;  // just after the last backslash or colon
-  for (std::size_t i = 0; path[i] != '\0'; ++i) {
-    if (path[i] == '\\' || path[i] == ':') cut = i + 1;
+  for (std::size_t i = 0; modulePath[i] != '\0'; ++i) {
+    if (modulePath[i] == '\\' || modulePath[i] == ':') cut = i + 1;
   }
-  path[cut] = '\0';
-  const bool tooLong = cut >= 122;  // the separator stands at 121 or later
-  std::snprintf(out, size, "%s%s", path, tooLong ? "?" : name);
+  // A separator at 121 or later gets "?", and so does an unknown path: a bare
+  // name would send the profile calls to the Windows directory.
+  if (cut > 0 && cut < 122) {
+    std::snprintf(out, size, "%.*s%s", static_cast<int>(cut), modulePath, name);
+    return;
+  }
+  // "?" in the name's place, kept even when the directory must be shortened
+  // to fit: the result names no usable file.
+  if (size < 2) {
+    out[0] = '\0';
+    return;
+  }
+  const std::size_t keep = cut < size - 2 ? cut : size - 2;
+  std::snprintf(out, size, "%.*s?", static_cast<int>(keep), modulePath);
 }

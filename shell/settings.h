@@ -66,7 +66,9 @@ void ComputeNextCaptureNumber(const SettingsEnvironment& env, Settings* settings
 // The search extension of a format ("bmp", "pcx", "tif"), or null.
 const char* CaptureExtension(std::uint16_t format);
 
-// The program's directory plus `name`, from the module path, as a 128-byte
-// buffer holds it: when the last separator stands at position 121 or later,
-// "?" takes the name's place so that the path names no usable file.
+// The program's directory plus `name`, from the program's whole path. When
+// the last separator stands at position 121 or later (the directory would
+// not fit a 128-byte path with the name), or the path is unknown (null),
+// "?" takes the name's place so that the result names no usable file: every
+// read then gives its default and every write fails.
 void BuildModuleFilePath(const char* modulePath, const char* name, char* out, std::size_t size);

@@ -39,10 +39,12 @@ SettingsEnvironment MachineEnvironment(CurrentDirectoryBuffer& currentDirectory)
 }  // namespace
 
 void ModuleFilePath(const char* name, char* out, std::size_t size) {
-  char module[128] = "";
+  // Room for the whole path: one cut short would have its last separator in
+  // a parent folder, and the settings of another folder would be used. One
+  // longer than this is taken as unknown.
+  char module[1024] = "";
   const DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-  if (n >= sizeof module) module[sizeof module - 1] = '\0';
-  BuildModuleFilePath(module, name, out, size);
+  BuildModuleFilePath(n > 0 && n < sizeof module ? module : nullptr, name, out, size);
 }
 
 std::int32_t FindHighestCaptureNumber(char* directory, const char* extension) {

@@ -28,11 +28,29 @@ struct StatusWindowState {
 
 StatusWindowState g_status = {nullptr, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
 
+// Moves a window's start along one axis so that it lies within [low, high):
+// first off the far edge, then off the near one, so that a window larger
+// than the area keeps its caption in reach.
+LONG KeepWithin(LONG start, LONG size, LONG low, LONG high) {
+  if (start + size > high) start = high - size;
+  if (start < low) start = low;
+  return start;
+}
+
+// 50, 75 in the owner's client area, kept wholly on the screen. The program's
+// main window is an icon, and a minimised window on Windows sits at
+// -32000, -32000: its client point is far off every side. The area is the
+// work area of the monitor under the point (the primary one when the point is
+// on none), so the taskbar does not cover the Cancel button either.
 POINT Placement() {
   POINT p = {50, 75};
   ClientToScreen(g_status.owner, &p);
-  if (p.x + kWidth > GetSystemMetrics(SM_CXSCREEN)) p.x = GetSystemMetrics(SM_CXSCREEN) - kWidth;
-  if (p.y + kHeight > GetSystemMetrics(SM_CYSCREEN)) p.y = GetSystemMetrics(SM_CYSCREEN) - kHeight;
+  RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (GetMonitorInfoA(MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
+  p.x = KeepWithin(p.x, kWidth, area.left, area.right);
+  p.y = KeepWithin(p.y, kHeight, area.top, area.bottom);
   return p;
 }
 
@@ -120,13 +138,22 @@ LRESULT OnProgress(HWND window, int p) {
   return 0;
 }
 
+// Wine puts what a thread painted on the screen only when the thread next
+// looks for messages, or 50 ms after it last did; a save that never drains
+// its queue would leave the window showing what it showed the time before.
+// A zero wait for no input is such a look, and costs nothing on Windows.
+void PresentNow() { MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, 0); }
+
 LRESULT OnTextChanged(HWND window) {
-  HDC dc = GetDC(window);
-  SetTextColor(dc, RGB(0, 0, 0));
-  const int oldMode = SetBkMode(dc, TRANSPARENT);
-  DrawTextLine(dc);
-  RestoreColours(dc, oldMode);
-  ReleaseDC(window, dc);
+  {
+    WindowDc dc(window);
+    if (dc.get() == nullptr) return 0;
+    SetTextColor(dc.get(), RGB(0, 0, 0));
+    const int oldMode = SetBkMode(dc.get(), TRANSPARENT);
+    DrawTextLine(dc.get());
+    RestoreColours(dc.get(), oldMode);
+  }
+  PresentNow();
   return 0;
 }
 
@@ -195,10 +222,16 @@ void ShowStatus(const char* text) {
   MoveWindow(g_status.window, at.x, at.y, kWidth, kHeight, FALSE);
   g_status.text = text;
   g_status.shown = true;
+  // The bar starts empty for the operation about to run, not full from the
+  // last one: a short operation may never drain the queue before it ends.
+  g_status.percent = 0;
+  g_status.filledRight = StatusBarRight(0);
   ShowWindow(g_status.window, SW_RESTORE);
   ShowWindow(g_status.button, SW_RESTORE);
-  // Paint now: a short operation may never drain the queue before it ends.
-  UpdateWindow(g_status.window);
+  // All of it, whatever the system believes it kept from the last showing.
+  RedrawWindow(g_status.window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PresentNow();
 }
 
 void HideStatus() {

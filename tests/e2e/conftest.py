@@ -20,17 +20,28 @@ FAILURES = ROOT / "build" / "e2e-failures"
 DELIVERABLES = ("SHOTBOX.EXE", "SBHOOK32.DLL", "SBMSG32.DLL")
 
 
-@pytest.fixture(scope="session")
-def desktop():
+def _session_desktop(virtual_desktop):
     if not (BIN / "SHOTBOX.EXE").exists():
         pytest.fail(f"the Windows build is missing at {BIN}; run scripts/test.sh")
     root = Path(tempfile.mkdtemp(prefix="pictrap-e2e-"))
-    d = Desktop(root)
+    d = Desktop(root, virtual_desktop=virtual_desktop)
     try:
         yield d
     finally:
         d.close()
         shutil.rmtree(root, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def desktop():
+    yield from _session_desktop(True)
+
+
+@pytest.fixture(scope="session")
+def bare_desktop():
+    """A second prefix on its own display, without a virtual desktop: made
+    only for the tests that ask for it."""
+    yield from _session_desktop(False)
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -40,14 +51,7 @@ def pytest_runtest_makereport(item, call):
     setattr(item, "rep_" + rep.when, rep)
 
 
-@pytest.fixture
-def app_dir(desktop, request, tmp_path):
-    """A folder holding the three deliverables, as a user installs them.
-
-    After the test, every program still running is ended, and a failure leaves
-    a screenshot of the desktop behind.
-    """
-    folder = tmp_path / "Pictrap"
+def _installed(desktop, request, folder):
     folder.mkdir()
     for name in DELIVERABLES:
         shutil.copy2(BIN / name, folder / name)
@@ -57,6 +61,22 @@ def app_dir(desktop, request, tmp_path):
         FAILURES.mkdir(parents=True, exist_ok=True)
         desktop.screenshot(FAILURES / f"{request.node.name}.png")
     desktop.end_programs()
+
+
+@pytest.fixture
+def app_dir(desktop, request, tmp_path):
+    """A folder holding the three deliverables, as a user installs them.
+
+    After the test, every program still running is ended, and a failure leaves
+    a screenshot of the desktop behind.
+    """
+    yield from _installed(desktop, request, tmp_path / "Pictrap")
+
+
+@pytest.fixture
+def bare_app_dir(bare_desktop, request, tmp_path):
+    """The same on the desktop without a virtual desktop."""
+    yield from _installed(bare_desktop, request, tmp_path / "Pictrap")
 
 
 def wait_for(predicate, timeout=10.0, interval=0.1):

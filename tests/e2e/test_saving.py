@@ -66,13 +66,17 @@ def test_defaults_without_a_settings_file(desktop, shell):
     assert rc == 0
     assert (s["Mode"], s["SizeWd"], s["SizeHt"], s["Alt"], s["Ctrl"], s["Shift"], s["Key"]) == \
         ("1", "2", "2", "1", "1", "0", "10")
-    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "0")
+    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "1"), \
+        "saving is on, so a first run saves BMP"
     assert s["CapDir"].lower() == windows_path(shell).lower(), "the current directory"
     assert not (shell / "SHOTBOX.INI").exists(), "loading writes nothing"
 
 
 def test_settings_file_beside_the_program_with_corrections(desktop, shell, tmp_path):
-    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", "Cap40.pcx", directories=["CAP99.bmp"])
+    shots = capture_dir(tmp_path, "cap5.bmp", "CAP12.bmp", "Cap40.pcx", "Cap50.bmp", "Cap60.bmp",
+                        directories=["CAP99.bmp"])
+    for name, attribute in (("Cap50.bmp", "+h"), ("Cap60.bmp", "+s")):
+        assert desktop.run(["attrib", attribute, windows_path(shots / name)]).returncode == 0
     write_ini(shell, Mode=9, Key=300, SizeWd=1, SizeHt=99999, AutoNamePrefix="ABCDEFGHIJK", CapFormat=1,
               CapDir=windows_path(shots), Greyscale=1)
     rc, s = run_shell(desktop, shell, "settings")
@@ -82,7 +86,8 @@ def test_settings_file_beside_the_program_with_corrections(desktop, shell, tmp_p
     assert (s["SizeWd"], s["SizeHt"]) == ("1024", "768"), "the desktop's client size"
     assert s["AutoNamePrefix"] == "ABCDEFGH"
     assert s["Greyscale"] == "1"
-    assert s["NextCaptureNumber"] == "13", "cap5 and CAP12 count; the directory CAP99 and the PCX do not"
+    assert s["NextCaptureNumber"] == "13", \
+        "cap5 and CAP12 count; the directory CAP99, the PCX and the hidden and system files do not"
 
 
 def test_numbering_continues_past_four_digits(desktop, shell, tmp_path):
@@ -100,6 +105,26 @@ def test_capture_setup_keys_are_written_back(desktop, shell, tmp_path):
     assert (ini["Key"], ini["Mode"], ini["Shift"], ini["Ctrl"], ini["AutoSave"]) == ("3", "5", "1", "1", "1")
     assert ini["AutoNamePrefix"] == "Img", "keys Capture Setup does not own stay as they were"
     assert run_shell(desktop, shell, "settings")[1]["Key"] == "3"
+
+
+def test_a_program_too_deep_for_its_path_buffer_uses_no_settings_file(desktop, app_dir, tmp_path):
+    # The program 150 characters deep: its path cut at 127 characters would end
+    # inside its own folder's name, and the last separator left would name the
+    # folder above, whose settings file holds another program's keys.
+    above = tmp_path / ("p" * (120 - len(windows_path(tmp_path)) - 1))
+    folder = above / ("q" * 20)
+    folder.mkdir(parents=True)
+    assert len(windows_path(above)) == 120 and len(windows_path(folder / "shelltest.exe")) > 150
+    for name in ("shelltest.exe", "SBMSG32.DLL"):
+        shutil.copy2(BIN / name, folder / name)
+    write_ini(above, Key=3, Mode=5, CapFormat=1, AutoNamePrefix="Img")
+    before = (above / "SHOTBOX.INI").read_bytes()
+    rc, s = run_shell(desktop, folder, "settings")
+    assert rc == 0
+    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "1", "Cap"), "the defaults"
+    assert run_shell(desktop, folder, "save-setup", "Key=4")[0] == 0
+    assert (above / "SHOTBOX.INI").read_bytes() == before, "nothing written to the other folder's file"
+    assert sorted(p.name for p in folder.iterdir()) == ["SBMSG32.DLL", "shelltest.exe"], "nor a file of its own"
 
 
 def test_automatic_name_continues_the_numbering(desktop, shell, tmp_path):
@@ -134,6 +159,45 @@ def test_overwrite_question_no_keeps_the_file_and_yes_replaces_it(desktop, shell
     data = target.read_bytes()
     assert data[:2] == b"BM" and len(data) == 54 + 24 * 5
     assert sorted(p.name for p in shots.iterdir()) == ["Cap7.bmp"], "no temporary file left"
+
+
+def box_texts(desktop, box):
+    return [t for (_i, cls, t) in desktop.texts(box) if cls == "Static" and t]
+
+
+def test_a_file_it_may_not_replace_or_cannot_look_at_is_kept(desktop, shell, tmp_path):
+    shots = capture_dir(tmp_path)
+    # Read-only: the question, Yes, and then the refusal; the file untouched.
+    kept = shots / "Cap7.bmp"
+    kept.write_bytes(b"old data")
+    kept.chmod(0o444)
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(kept), "1", "7", "5"], cwd=shell)
+    box = desktop.find("Pictrap", "#32770")
+    assert box and "is already in use" in box_texts(desktop, box)[0]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDYES))
+    assert desktop.wintest("gone", str(box), "10000")[0] == 0
+    box = desktop.find("Pictrap", "#32770")
+    assert box and box_texts(desktop, box) == ["The file could not be created."]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert proc.wait(timeout=30) == 0
+    assert kept.read_bytes() == b"old data"
+    assert sorted(p.name for p in shots.iterdir()) == ["Cap7.bmp"], "no temporary file left"
+
+    # A path of 261 characters or more, which the ANSI file calls cannot
+    # open, in a folder short enough for the temporary: no question it
+    # could not ground, no silent replace either.
+    deep = shots / ("d" * (230 - len(windows_path(shots)) - 1))
+    deep.mkdir()
+    old = deep / ("Cap8" + "x" * 40 + ".bmp")
+    old.write_bytes(b"old data")
+    assert len(windows_path(deep)) == 230 and len(windows_path(old)) >= 261
+    proc = desktop.start([shell / "shelltest.exe", "save", windows_path(old), "1", "7", "5"], cwd=shell)
+    box = desktop.find("Pictrap", "#32770")
+    assert box and box_texts(desktop, box) == ["The file could not be created."]
+    desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
+    assert proc.wait(timeout=30) == 0
+    assert old.read_bytes() == b"old data"
+    assert [p.name for p in deep.iterdir()] == [old.name]
 
 
 def bar_white_starts(image, origin, row):
@@ -234,15 +298,16 @@ def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
     assert ini["CapDir"].lower() == windows_path(shots).lower()
 
 
-def test_cancelling_a_pcx_save_with_esc(desktop, shell, tmp_path):
+@pytest.mark.parametrize("key", ["Escape", "Return"])
+def test_cancelling_a_pcx_save_from_the_keyboard(desktop, shell, tmp_path, key):
     shots = capture_dir(tmp_path)
     target = shots / "big.pcx"
     proc = desktop.start([shell / "shelltest.exe", "save", windows_path(target), "2", "6000", "3000"], cwd=shell)
     status = desktop.find("Pictrap", "Status", 15000)
     assert status and desktop.wintest("visible", str(status), "30000")[0] == 0
     box = None
-    for _ in range(100):  # Esc on the Cancel button until the save stops
-        xdotool(desktop, "key", "Escape")
+    for _ in range(100):  # Esc or Enter on the Cancel button until the save stops
+        xdotool(desktop, "key", key)
         box = desktop.find("Pictrap", "#32770", 100)
         if box or proc.poll() is not None:
             break

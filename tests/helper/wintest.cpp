@@ -13,7 +13,25 @@
 //   clipboard                           list the clipboard formats present
 //   clipboard-dib FILE                  save the clipboard's CF_DIB block to FILE
 //   combo-selection HWND ID             the selected item's text of a dialog's combo box
+//   keys COMBO                          press e.g. ctrl+alt+F11 through SendInput
+//   pattern X Y W H [popup]             a window with known contents at a known place;
+//                                       prints hwnd= and then the keys and right clicks it gets
+//   hold-clipboard MS                   keep the clipboard open for MS milliseconds
+//   watch-status ACTION...              when SHOTBOX's status window shows, at once: hotkey,
+//                                       syscommand, close, endsession; prints what came back
+//   modules PID                         the modules a process has loaded
+//   probe HWND sysmenu|gdi              read the window's process from inside (PROBE32.DLL)
+//   triggers                            arm SBHOOK32's right-click and timed triggers in turn
+//   hotspot                             the standard arrow's hot spot
+//   boxes                               every dialog captioned Pictrap: handle and first text
+//   foreground                          the foreground window's handle, 0 for none
+//   grab FILE                           the screen read back by GDI as a 24-bit DIB file
+//   activate HWND                       bring the window to the foreground
+//   picture DIBFILE                     a borderless window at 0,0 showing a packed DIB file
+//   presses COMBO PATTERN FIRST LAST    for N from FIRST to LAST: press COMBO, wait for the file
+//                                       printf(PATTERN, N), delete it; prints the milliseconds each took
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -155,6 +173,408 @@ int ClipboardDib(int argc, char** argv) {
   return rc;
 }
 
+// --- keys -----------------------------------------------------------------
+
+WORD VirtualKeyNamed(const char* name) {
+  if (!_stricmp(name, "ctrl")) return VK_CONTROL;
+  if (!_stricmp(name, "alt")) return VK_MENU;
+  if (!_stricmp(name, "shift")) return VK_SHIFT;
+  if ((name[0] == 'F' || name[0] == 'f') && name[1] >= '1' && name[1] <= '9') {
+    const int n = std::atoi(name + 1);
+    if (n >= 1 && n <= 12) return static_cast<WORD>(VK_F1 + n - 1);
+  }
+  return 0;
+}
+
+bool PressCombo(const char* combo) {
+  WORD keys[8];
+  int n = 0;
+  char copy[64];
+  std::snprintf(copy, sizeof copy, "%s", combo);
+  for (char* part = std::strtok(copy, "+"); part != nullptr && n < 8; part = std::strtok(nullptr, "+")) {
+    keys[n] = VirtualKeyNamed(part);
+    if (keys[n++] == 0) return false;
+  }
+  INPUT input[16] = {};
+  for (int i = 0; i < n; ++i) {
+    input[i].type = INPUT_KEYBOARD;
+    input[i].ki.wVk = keys[i];
+    input[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(keys[i], MAPVK_VK_TO_VSC));
+    input[2 * n - 1 - i] = input[i];
+    input[2 * n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+  }
+  return SendInput(static_cast<UINT>(2 * n), input, sizeof(INPUT)) == static_cast<UINT>(2 * n);
+}
+
+int Keys(int argc, char** argv) { return argc > 2 && PressCombo(argv[2]) ? 0 : 1; }
+
+// --- pattern --------------------------------------------------------------
+
+// Eight by four blocks of known colours over the client area; the tests
+// compute the same colours from the client size.
+COLORREF PatternColour(int column, int row) {
+  return RGB(column * 32 + 16, row * 64 + 32, (column * 3 + row * 5) * 8 & 255);
+}
+
+LRESULT CALLBACK PatternProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  switch (m) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(w, &ps);
+      RECT c;
+      GetClientRect(w, &c);
+      for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 8; ++column) {
+          RECT r = {c.right * column / 8, c.bottom * row / 4, c.right * (column + 1) / 8, c.bottom * (row + 1) / 4};
+          HBRUSH b = CreateSolidBrush(PatternColour(column, row));
+          FillRect(dc, &r, b);
+          DeleteObject(b);
+        }
+      }
+      EndPaint(w, &ps);
+      return 0;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      std::printf("key=%#x%s\n", static_cast<unsigned>(wp), m == WM_SYSKEYDOWN ? " sys" : "");
+      std::fflush(stdout);
+      break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      std::printf("%s\n", m == WM_RBUTTONDOWN ? "rbuttondown" : "rbuttonup");
+      std::fflush(stdout);
+      break;
+    case WM_LBUTTONDOWN:
+      std::printf("lbuttondown\n");
+      std::fflush(stdout);
+      break;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+int Pattern(int argc, char** argv) {
+  if (argc < 6) return 2;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PatternProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = "WintestPattern";
+  RegisterClassA(&wc);
+  const bool popup = argc > 6 && !std::strcmp(argv[6], "popup");
+  HWND w = CreateWindowExA(0, wc.lpszClassName, "Pattern", (popup ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE,
+                           std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), nullptr,
+                           nullptr, wc.hInstance, nullptr);
+  if (w == nullptr) return 1;
+  SetForegroundWindow(w);
+  SetFocus(w);
+  UpdateWindow(w);
+  std::printf("hwnd=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+// --- clipboard held by another program ------------------------------------
+
+int HoldClipboard(int argc, char** argv) {
+  if (argc < 3 || !OpenClipboard(nullptr)) return 1;
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(Number(argv[2]));
+  CloseClipboard();
+  return 0;
+}
+
+// --- requests while SHOTBOX is busy ---------------------------------------
+
+DWORD WINAPI QueryEndSession(void* window) {
+  DWORD_PTR result = 99;
+  SendMessageTimeoutA(static_cast<HWND>(window), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 120000, &result);
+  return static_cast<DWORD>(result);
+}
+
+int WatchStatus(int argc, char** argv) {
+  HWND main = nullptr, status = nullptr;
+  for (int i = 0; i < 400 && (main == nullptr || status == nullptr); ++i) {
+    main = FindWindowA("Pictrap", "Pictrap");
+    status = FindWindowA("Status", "Pictrap");
+    if (main == nullptr || status == nullptr) Sleep(25);
+  }
+  if (main == nullptr || status == nullptr) return 1;
+  // The conversion of a screenful takes milliseconds; slowed at each progress
+  // step, it is still running when the requests below arrive. The hook goes
+  // with this process, so the operation runs at full speed once we are done.
+  HMODULE probe = LoadLibraryA("PROBE32.DLL");
+  if (probe == nullptr) return 2;
+  auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeHook")));
+  auto slow = reinterpret_cast<void (*)(int)>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeSlowProgress")));
+  if (hook == nullptr || slow == nullptr) return 2;
+  slow(40);
+  if (SetWindowsHookExA(WH_CALLWNDPROC, hook, probe, GetWindowThreadProcessId(main, nullptr)) == nullptr) return 2;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  const DWORD start = GetTickCount();
+  while (!IsWindowVisible(status)) {
+    if (GetTickCount() - start > 60000) {
+      slow(0);
+      return 3;
+    }
+    Sleep(1);
+  }
+  std::printf("status-visible\n");
+  std::fflush(stdout);
+  HANDLE endSession = nullptr;
+  for (int i = 2; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "hotkey")) PressCombo("ctrl+alt+F11");
+    else if (!std::strcmp(argv[i], "syscommand")) PostMessageA(main, WM_SYSCOMMAND, SC_MOVE, 0);
+    else if (!std::strcmp(argv[i], "close")) PostMessageA(main, WM_CLOSE, 0, 0);
+    else if (!std::strcmp(argv[i], "endsession")) endSession = CreateThread(nullptr, 0, QueryEndSession, main, 0, nullptr);
+  }
+  if (endSession != nullptr) {
+    WaitForSingleObject(endSession, INFINITE);
+    DWORD result = 0;
+    GetExitCodeThread(endSession, &result);
+    std::printf("queryendsession=%lu\n", result);
+  }
+  slow(0);
+  return 0;
+}
+
+// --- modules of a process -------------------------------------------------
+
+int Modules(int argc, char** argv) {
+  if (argc < 3) return 2;
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, Number(argv[2]));
+  if (snap == INVALID_HANDLE_VALUE) return 1;
+  MODULEENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Module32First(snap, &entry); ok; ok = Module32Next(snap, &entry)) std::printf("%s\n", entry.szModule);
+  CloseHandle(snap);
+  return 0;
+}
+
+// --- probe inside another process -----------------------------------------
+
+int Probe(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND target = WindowArg(argv[2]);
+  const LPARAM what = !std::strcmp(argv[3], "sysmenu") ? 1 : !std::strcmp(argv[3], "gdi") ? 2 : 0;
+  HMODULE probe = LoadLibraryA("PROBE32.DLL");
+  if (probe == nullptr || what == 0) return 2;
+  auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeHook")));
+  auto text = reinterpret_cast<const char* (*)()>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeText")));
+  const DWORD thread = GetWindowThreadProcessId(target, nullptr);
+  HHOOK h = SetWindowsHookExA(WH_CALLWNDPROC, hook, probe, thread);
+  if (h == nullptr) {
+    std::printf("hook refused: %lu (thread %lu)\n", GetLastError(), thread);
+    return 3;
+  }
+  DWORD_PTR ignored;
+  const LRESULT sent = SendMessageTimeoutA(target, WM_NULL, 0x50524F42, what, SMTO_NORMAL, 20000, &ignored);
+  UnhookWindowsHookEx(h);
+  if (sent == 0) return 4;
+  std::printf("%s", text());
+  return 0;
+}
+
+// --- SBHOOK32's other triggers --------------------------------------------
+
+using ArmFn = int(WINAPI*)(HWND, DWORD, UINT, int, int, DWORD, DWORD, DWORD, DWORD, int, int);
+using ArmTimedFn = int(WINAPI*)(HWND, DWORD, UINT, int, int, DWORD, DWORD, DWORD, DWORD, int, int, int);
+using EndFn = int(WINAPI*)();
+constexpr UINT kRequest = WM_APP + 1;
+
+// Pumps for `ms`, counting the capture requests that arrive.
+int CountRequests(DWORD ms) {
+  int count = 0;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == kRequest) ++count;
+      DispatchMessageA(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return count;
+}
+
+int Triggers() {
+  HMODULE lib = LoadLibraryA("SBHOOK32.DLL");
+  if (lib == nullptr) return 2;
+  auto byOrdinal = [lib](int n) { return reinterpret_cast<void*>(GetProcAddress(lib, MAKEINTRESOURCEA(n))); };
+  auto armClick = reinterpret_cast<ArmFn>(byOrdinal(11));
+  auto armTimed = reinterpret_cast<ArmTimedFn>(byOrdinal(12));
+  auto end = reinterpret_cast<EndFn>(byOrdinal(16));
+  auto capture = reinterpret_cast<WORD(WINAPI*)(HGLOBAL*)>(byOrdinal(20));
+  std::printf("capture-null=%u\n", capture(nullptr));
+  HWND notify = CreateWindowExA(0, "Static", "triggers", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  std::printf("arm-click=%d\n", armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2));
+  SetLastError(0);
+  const int again = armClick(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2);
+  std::printf("arm-again=%d error=%lu\n", again, GetLastError());
+  std::printf("ready\n");
+  std::fflush(stdout);
+  std::printf("click-requests=%d\n", CountRequests(6000));
+  std::printf("end-click=%d\n", end());
+  std::printf("arm-timed=%d\n", armTimed(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2, 1));
+  std::fflush(stdout);
+  std::printf("timed-requests=%d\n", CountRequests(3500));
+  std::printf("end-timed=%d\n", end());
+  std::printf("end-again=%d\n", end());
+  std::printf("timed-after-end=%d\n", CountRequests(1500));
+  return 0;
+}
+
+int Hotspot() {
+  ICONINFO info{};
+  if (!GetIconInfo(LoadCursorA(nullptr, IDC_ARROW), &info)) return 1;
+  std::printf("%lu %lu\n", info.xHotspot, info.yHotspot);
+  DeleteObject(info.hbmMask);
+  DeleteObject(info.hbmColor);
+  return 0;
+}
+
+BOOL CALLBACK FirstStatic(HWND w, LPARAM found) {
+  char cls[32] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (_stricmp(cls, "Static") != 0 || GetWindowTextLengthA(w) == 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = w;
+  return FALSE;
+}
+
+BOOL CALLBACK PrintBox(HWND w, LPARAM) {
+  char cls[32] = "", title[64] = "", text[512] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  GetWindowTextA(w, title, sizeof title);
+  if (std::strcmp(cls, "#32770") != 0 || std::strcmp(title, "Pictrap") != 0) return TRUE;
+  HWND label = nullptr;
+  EnumChildWindows(w, FirstStatic, reinterpret_cast<LPARAM>(&label));
+  if (label != nullptr) GetWindowTextA(label, text, sizeof text);
+  std::printf("%lu\t%s\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)), text);
+  return TRUE;
+}
+
+int Boxes() { return EnumWindows(PrintBox, 0) ? 0 : 1; }
+
+int Grab(int argc, char** argv) {
+  if (argc < 3) return 2;
+  HDC screen = GetDC(nullptr);
+  const int w = GetDeviceCaps(screen, HORZRES), h = GetDeviceCaps(screen, VERTRES);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER header{sizeof header, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const DWORD stride = (w * 3 + 3) & ~3u;
+  char* pixels = static_cast<char*>(std::malloc(stride * h));
+  const int lines = GetDIBits(screen, bitmap, 0, h, pixels, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+  int rc = 1;
+  if (lines == h) {
+    if (std::FILE* f = std::fopen(argv[2], "wb")) {
+      header.biSizeImage = stride * h;
+      rc = std::fwrite(&header, sizeof header, 1, f) == 1 && std::fwrite(pixels, stride * h, 1, f) == 1 ? 0 : 3;
+      std::fclose(f);
+    }
+  }
+  std::free(pixels);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return rc;
+}
+
+char* g_picture = nullptr;
+
+LRESULT CALLBACK PictureProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(w, &ps);
+    const auto* info = reinterpret_cast<BITMAPINFO*>(g_picture);
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const DWORD colours = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : 1u << h.biBitCount) : 0;
+    SetDIBitsToDevice(dc, 0, 0, h.biWidth, h.biHeight, 0, 0, 0, h.biHeight, g_picture + h.biSize + colours * 4, info,
+                      DIB_RGB_COLORS);
+    EndPaint(w, &ps);
+    return 0;
+  }
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+int Picture(int argc, char** argv) {
+  if (argc < 3) return 2;
+  std::FILE* f = std::fopen(argv[2], "rb");
+  if (f == nullptr) return 1;
+  std::fseek(f, 0, SEEK_END);
+  const long size = std::ftell(f);
+  std::fseek(f, 0, SEEK_SET);
+  g_picture = static_cast<char*>(std::malloc(size));
+  const bool read = std::fread(g_picture, 1, size, f) == static_cast<size_t>(size);
+  std::fclose(f);
+  if (!read) return 1;
+  const auto* h = reinterpret_cast<BITMAPINFOHEADER*>(g_picture);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PictureProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  wc.lpszClassName = "WintestPicture";
+  RegisterClassA(&wc);
+  HWND w = CreateWindowExA(0, wc.lpszClassName, "Picture", WS_POPUP | WS_VISIBLE, 0, 0, h->biWidth, h->biHeight,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+  SetForegroundWindow(w);
+  UpdateWindow(w);
+  std::printf("hwnd=%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
+
+int Presses(int argc, char** argv) {
+  if (argc < 6) return 2;
+  const int first = std::atoi(argv[4]), last = std::atoi(argv[5]);
+  const HWND front = GetForegroundWindow();
+  const HWND status = FindWindowA("Status", "Pictrap");
+  for (int n = first; n <= last; ++n) {
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, argv[3], n);
+    const DWORD start = GetTickCount();
+    if (!PressCombo(argv[2])) return 3;
+    while (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+      if (GetTickCount() - start > 30000) {
+        std::printf("missing %s\n", path);
+        return 1;
+      }
+      Sleep(1);
+    }
+    std::printf("%lu\n", GetTickCount() - start);
+    // The capture has ended once the status window is gone and the
+    // activation is back; a press before that would only hear "I'm Busy!".
+    // Keys sent while the activation moves would be split between two
+    // threads' key states, so that state must hold for a moment.
+    for (DWORD steady = GetTickCount(); GetTickCount() - steady < 40;) {
+      if ((status != nullptr && IsWindowVisible(status)) || GetForegroundWindow() != front) {
+        if (GetTickCount() - start > 30000) return 4;
+        steady = GetTickCount();
+      }
+      Sleep(1);
+    }
+    for (int tries = 0; !DeleteFileA(path) && tries < 100; ++tries) Sleep(10);
+  }
+  return 0;
+}
+
 int ComboSelection(int argc, char** argv) {
   if (argc < 4) return 2;
   HWND combo = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
@@ -190,6 +610,23 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "clipboard")) rc = Clipboard();
   else if (!std::strcmp(cmd, "clipboard-dib")) rc = ClipboardDib(argc, argv);
   else if (!std::strcmp(cmd, "combo-selection")) rc = ComboSelection(argc, argv);
+  else if (!std::strcmp(cmd, "keys")) rc = Keys(argc, argv);
+  else if (!std::strcmp(cmd, "pattern")) rc = Pattern(argc, argv);
+  else if (!std::strcmp(cmd, "hold-clipboard")) rc = HoldClipboard(argc, argv);
+  else if (!std::strcmp(cmd, "watch-status")) rc = WatchStatus(argc, argv);
+  else if (!std::strcmp(cmd, "modules")) rc = Modules(argc, argv);
+  else if (!std::strcmp(cmd, "probe")) rc = Probe(argc, argv);
+  else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
+  else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
+  else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
+  else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
+  else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
+  else if (!std::strcmp(cmd, "picture")) rc = Picture(argc, argv);
+  else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
+  else if (!std::strcmp(cmd, "foreground")) {
+    std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
+    rc = 0;
+  }
   std::fflush(stdout);
   return rc;
 }

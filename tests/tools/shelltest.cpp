@@ -7,6 +7,7 @@
 //   name                     GetCaptureFileName, then save a small image there
 //   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
 //   status PERCENT...        show the status window, send 0 and each PERCENT, run until ended
+//   status-script STEP...    run status window steps in order (below), then run until ended
 //   print DIB NAME|- [CANCEL_AT]
 //                            PrintCapture of a packed DIB file as the current image, saved as
 //                            NAME (- for not saved); with CANCEL_AT, the status window's Cancel
@@ -14,6 +15,16 @@
 //   printer-setup ROUNDS [DIB]
 //                            PrinterSetup ROUNDS times on the same saved setup, each after a
 //                            file "next" appears in the current directory; then print DIB on it
+//
+// Steps: show=TEXT, hide, progress=N, text=TEXT (change the shown text and send
+// the text repaint message), pump (drain the queue as a long operation does),
+// popups=0|1 (ShowOwnedPopups of the stand-in owner), state (print visible= and
+// rect=), hold (print status=HWND and "held", then wait, touching no message,
+// until a file named "release" appears in the current directory, as a save
+// that never drains its queue).
+//
+// "iconic" before the command makes the stand-in main window an icon that is
+// not active, as the program's own main window is.
 #include <windows.h>
 
 #include <cstdio>
@@ -77,7 +88,10 @@ LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, m, wp, lp);
 }
 
-// A visible, active stand-in for the main window, and the status window.
+bool g_iconicOwner = false;
+
+// A stand-in for the main window (visible and active, or an inactive icon as
+// the program's is), and the status window.
 void CreateWindows() {
   g_shell.instance = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
@@ -89,9 +103,13 @@ void CreateWindows() {
   RegisterStatusClass(g_shell.instance);
   g_shell.mainWindow = CreateWindowExA(0, wc.lpszClassName, "Pictrap shell test", WS_OVERLAPPEDWINDOW, 100, 100,
                                        400, 300, nullptr, nullptr, g_shell.instance, nullptr);
-  ShowWindow(g_shell.mainWindow, SW_SHOWNORMAL);
-  SetForegroundWindow(g_shell.mainWindow);
-  UpdateWindow(g_shell.mainWindow);
+  if (g_iconicOwner) {
+    ShowWindow(g_shell.mainWindow, SW_SHOWMINNOACTIVE);
+  } else {
+    ShowWindow(g_shell.mainWindow, SW_SHOWNORMAL);
+    SetForegroundWindow(g_shell.mainWindow);
+    UpdateWindow(g_shell.mainWindow);
+  }
   g_shell.statusWindow = CreateStatusWindow(g_shell.mainWindow, g_shell.instance, kProductName, "Cancel");
 }
 
@@ -140,6 +158,69 @@ int StatusAt(int count, char** percents) {
   return 0;
 }
 
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void PrintState() {
+  RECT r{};
+  GetWindowRect(g_shell.statusWindow, &r);
+  std::printf("visible=%d\nrect=%ld,%ld,%ld,%ld\n", IsWindowVisible(g_shell.statusWindow) ? 1 : 0, r.left, r.top,
+              r.right, r.bottom);
+}
+
+void Hold() {
+  std::printf("status=%lu\nheld\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.statusWindow)));
+  std::fflush(stdout);
+  for (int i = 0; i < 6000 && GetFileAttributesA("release") == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+  DeleteFileA("release");
+}
+
+bool StatusStep(const char* step) {
+  const char* eq = std::strchr(step, '=');
+  const std::string name = eq ? std::string(step, eq) : std::string(step);
+  const char* value = eq ? eq + 1 : "";
+  if (name == "show" || name == "text") {
+    std::snprintf(g_shell.statusText, sizeof g_shell.statusText, "%s", value);
+    if (name == "show") ShowStatus(g_shell.statusText);
+    else SendMessageA(g_shell.statusWindow, kStatusTextMessage, 0, 0);
+  } else if (name == "hide") {
+    HideStatus();
+  } else if (name == "progress") {
+    SendMessageA(g_shell.statusWindow, kProgressMessage, static_cast<WPARAM>(std::atoi(value)), 0);
+  } else if (name == "pump") {
+    Pump();
+  } else if (name == "popups") {
+    ShowOwnedPopups(g_shell.mainWindow, std::atoi(value) != 0);
+  } else if (name == "state") {
+    PrintState();
+  } else if (name == "hold") {
+    Hold();
+  } else {
+    return false;
+  }
+  std::fflush(stdout);
+  return true;
+}
+
+int StatusScript(int count, char** steps) {
+  CreateWindows();
+  for (int i = 0; i < count; ++i) {
+    if (!StatusStep(steps[i])) return 2;
+  }
+  std::printf("done\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
 
 // The status window as the tests see it: the percentages that reached it,
 // and the user's Cancel pressed when one given percentage arrives.
@@ -253,6 +334,11 @@ int PrinterSetupRounds(int rounds, const char* dibPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && !std::strcmp(argv[1], "iconic")) {
+    g_iconicOwner = true;
+    --argc;
+    ++argv;
+  }
   if (argc < 2) return 2;
   ModuleFilePath("SHOTBOX.INI", g_shell.iniPath, sizeof g_shell.iniPath);
   LoadShellSettings(g_shell);
@@ -274,6 +360,8 @@ int main(int argc, char** argv) {
     rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
     rc = StatusAt(argc - 2, argv + 2);
+  } else if (!std::strcmp(cmd, "status-script")) {
+    rc = StatusScript(argc - 2, argv + 2);
   } else if (!std::strcmp(cmd, "print") && argc >= 4) {
     rc = Print(argv[2], argv[3], argc > 4 ? std::atoi(argv[4]) : -1);
   } else if (!std::strcmp(cmd, "printer-setup") && argc >= 3) {

@@ -218,6 +218,7 @@ std::vector<unsigned> ExpectedProgress(int height) {
 }
 
 TEST(MakeBlackWhiteDib, ProgressBeforeEveryRow) {
+  std::vector<unsigned> sent[201];
   for (int height : {1, 200, 3}) {
     MemHandle h = MakeDib(5, height, 24, 0);
     MemOwner owner(h);
@@ -227,11 +228,15 @@ TEST(MakeBlackWhiteDib, ProgressBeforeEveryRow) {
     MemOwner bwOwner(bw);
     EXPECT_EQ(channel.sent, ExpectedProgress(height)) << height;
     EXPECT_EQ(channel.drains, height);
+    sent[height] = channel.sent;
   }
-  const auto v = ExpectedProgress(200);
-  EXPECT_EQ(v[1], 0u);
-  EXPECT_EQ(v[2], 1u);
-  EXPECT_EQ(v.size(), 202u);
+  // What the conversion sent, pinned without the helper's arithmetic.
+  EXPECT_EQ(sent[1], (std::vector<unsigned>{0, 100, 100}));
+  EXPECT_EQ(sent[3], (std::vector<unsigned>{0, 33, 66, 100, 100}));
+  ASSERT_EQ(sent[200].size(), 202u);
+  EXPECT_EQ(sent[200][1], 0u) << "row 1 of 200 is 0 %";
+  EXPECT_EQ(sent[200][2], 1u);
+  EXPECT_EQ(sent[200][200], 100u);
 }
 
 TEST(MakeBlackWhiteDib, OneBitIsRefusedAfterProgressZero) {

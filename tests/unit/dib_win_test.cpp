@@ -97,6 +97,51 @@ TEST(DibToBitmap, BitmapHoldsTheDibPixels) {
   DeleteObject(bitmap);
 }
 
+// The clipboard step's way: a palette image with the palette made from it.
+// Each pixel must come back as its own table entry's colour, whatever the
+// depth and however short the table (the pixels follow it).
+TEST(DibToBitmap, PaletteImagesWithTheirPalette) {
+  const struct {
+    std::uint16_t bits;
+    std::uint32_t clrUsed;
+    std::uint8_t rows[2];  // the first byte of each row, bottom row first
+  } cases[] = {{8, 5, {1, 4}}, {4, 16, {0x2C, 0xB3}}, {1, 2, {0x50, 0xA0}}};
+  for (const auto& c : cases) {
+    MemHandle h = MakeDib(2, 2, c.bits, c.clrUsed);
+    MemOwner owner(h);
+    for (std::uint32_t i = 0; i < c.clrUsed; ++i) {
+      SetColour(h, i, static_cast<std::uint8_t>(15 * i + 10), static_cast<std::uint8_t>(200 - 12 * i),
+                static_cast<std::uint8_t>(90 + 9 * i));
+    }
+    MemLockGuard lock(h);
+    std::uint8_t* pixels = lock.data() + 40 + 4 * c.clrUsed;
+    pixels[0] = c.rows[0];
+    pixels[4] = c.rows[1];
+    if (c.bits == 8) pixels[1] = pixels[5] = 2;  // the second pixel of both rows
+    HPALETTE palette = nullptr;
+    ASSERT_EQ(CreateDibPalette(h, &palette), StatusOk);
+    HBITMAP bitmap = nullptr;
+    ASSERT_EQ(DibToBitmap(h, palette, &bitmap), StatusOk) << c.bits;
+    ASSERT_NE(bitmap, nullptr) << c.bits;
+
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, 2, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    std::uint8_t back[2 * 8] = {};
+    HDC dc = GetDC(nullptr);
+    ASSERT_EQ(GetDIBits(dc, bitmap, 0, 2, back, &info, DIB_RGB_COLORS), 2);
+    ReleaseDC(nullptr, dc);
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 2; ++x) {
+        const int index = c.bits == 8 ? pixels[4 * y + x] : (pixels[4 * y] >> (8 - c.bits * (x + 1))) & ((1 << c.bits) - 1);
+        EXPECT_EQ(std::memcmp(back + 8 * y + 3 * x, lock.data() + 40 + 4 * index, 3), 0)
+            << c.bits << " bits, pixel " << x << "," << y << ", index " << index;
+      }
+    }
+    DeleteObject(bitmap);
+    DeleteObject(palette);
+  }
+}
+
 TEST(DibToBitmap, NullArguments) {
   HBITMAP out = reinterpret_cast<HBITMAP>(0x1234);
   EXPECT_EQ(DibToBitmap(nullptr, nullptr, &out), StatusBadArgument);

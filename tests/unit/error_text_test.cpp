@@ -28,6 +28,16 @@ TEST(ErrorText, EachKnownCodeHasItsOwnSentence) {
   EXPECT_EQ(seen.size(), std::size(codes));
 }
 
+// 203 is a short write, as on a full disk, and also the refusal of an
+// uncompressed TIFF row over 32000 bytes: a user with free space must learn
+// of the second.
+TEST(ErrorText, WriteFailureNamesBothCauses) {
+  const std::string s = Sentence(203);
+  EXPECT_NE(s.find("disk"), std::string::npos) << s;
+  EXPECT_NE(s.find("too wide"), std::string::npos) << s;
+  EXPECT_NE(s.find("uncompressed TIFF"), std::string::npos) << s;
+}
+
 TEST(ErrorText, UnknownCodesAndHighBits) {
   EXPECT_NE(Sentence(4242).find("4242"), std::string::npos);
   EXPECT_NE(Sentence(0).find("0"), std::string::npos);

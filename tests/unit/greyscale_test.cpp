@@ -216,6 +216,22 @@ TEST(InvertDib, ColourTablesAreInvertedNotPixels) {
   MemLockGuard out4(inv4);
   EXPECT_EQ(Pixels(out4)[0], 0x12);
   EXPECT_EQ(out4.data()[40 + 4 * 3], 255 - 51);
+
+  // 8 bits with a 16-entry grey table: inverted indices would run from 255
+  // down, far past the table's end.
+  MemHandle grey8 = MakeDib(16, 1, 8, 16);
+  MemOwner grey8Owner(grey8);
+  for (std::uint32_t i = 0; i < 16; ++i) SetColour(grey8, i, i * 17, i * 17, i * 17);
+  {
+    MemLockGuard lock(grey8);
+    for (int k = 0; k < 16; ++k) Pixels(lock)[k] = static_cast<std::uint8_t>(k);
+  }
+  MemHandle inv8 = nullptr;
+  ASSERT_EQ(InvertDib(grey8, &inv8), StatusOk);
+  MemOwner inv8Owner(inv8);
+  MemLockGuard out8(inv8);
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(Pixels(out8)[k], k) << "every index stays within the table";
+  EXPECT_EQ(out8.data()[40 + 4 * 3], 255 - 51);
 }
 
 TEST(InvertDib, TwiceGivesThePictureBack) {

@@ -111,6 +111,15 @@ TEST_F(FileOutput, DeleteAndReplace) {
   EXPECT_FALSE(fs::exists(b));
   EXPECT_FALSE(FileDelete(b.c_str()));
   EXPECT_EQ(FileCreate(PathOf("missing-dir/x.bmp").c_str()), nullptr);
+
+  // A read-only file is kept, as the system's copy commands keep it.
+  { std::ofstream(a) << "new"; }
+  { std::ofstream(b) << "read-only"; }
+  fs::permissions(b, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_FALSE(FileReplace(a.c_str(), b.c_str()));
+  fs::permissions(b, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ReadAll(b), "read-only");
+  EXPECT_EQ(ReadAll(a), "new");
 }
 
 #ifndef _WIN32

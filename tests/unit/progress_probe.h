@@ -1,5 +1,5 @@
 // A progress channel for tests on either side of the seam: it records the
-// percentages sent and can have the user's Cancel waiting for the first drain.
+// percentages sent and can have the user's Cancel waiting for a chosen drain.
 // Natively it is the host channel; under Wine a hidden window stands in for
 // the status window and the cancel message is really posted.
 #pragma once
@@ -24,7 +24,7 @@ class ProgressProbe {
     RegisterClassA(&wc);  // fails harmlessly when already registered
     window_ = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               wc.hInstance, nullptr);
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&sent_));
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
@@ -40,25 +40,31 @@ class ProgressProbe {
   ProgressChannel* channel() { return reinterpret_cast<ProgressChannel*>(window_); }
   const std::vector<unsigned>& sent() const { return sent_; }
   void CancelAtFirstDrain() { PostMessageA(window_, kCancelMessage, 0, 0); }
+  // The writers send 0 first and then a percentage before each drain: the
+  // cancel is posted as the one before drain `n` arrives.
+  void CancelAtDrain(int n) { cancelAtMessage_ = static_cast<int>(sent_.size()) + n + 1; }
 
  private:
   static LRESULT CALLBACK Record(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == kProgressMessage) {
-      reinterpret_cast<std::vector<unsigned>*>(GetWindowLongPtrA(w, GWLP_USERDATA))
-          ->push_back(static_cast<unsigned>(wp));
+      auto* probe = reinterpret_cast<ProgressProbe*>(GetWindowLongPtrA(w, GWLP_USERDATA));
+      probe->sent_.push_back(static_cast<unsigned>(wp));
+      if (static_cast<int>(probe->sent_.size()) == probe->cancelAtMessage_) probe->CancelAtFirstDrain();
       return 0;
     }
     return DefWindowProcA(w, m, wp, lp);
   }
   HWND window_;
   std::vector<unsigned> sent_;
+  int cancelAtMessage_ = -1;
 };
 #else
 class ProgressProbe {
  public:
   ProgressChannel* channel() { return &channel_; }
   const std::vector<unsigned>& sent() const { return channel_.sent; }
-  void CancelAtFirstDrain() { channel_.cancelAtDrain = channel_.drains + 1; }
+  void CancelAtFirstDrain() { CancelAtDrain(1); }
+  void CancelAtDrain(int n) { channel_.cancelAtDrain = channel_.drains + n; }
 
  private:
   ProgressChannel channel_;

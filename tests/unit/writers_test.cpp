@@ -56,14 +56,19 @@ const NamedWriter kWriters[] = {
      }},
 };
 
+std::string TemporaryOf(const std::string& target) {
+  std::vector<char> out(target.size() + kTemporaryNameLength + 1, 'x');
+  TemporaryNameFor(target.c_str(), out.data());
+  return out.data();
+}
+
 TEST(WriterFile, TemporaryNamesLieBesideTheirTargets) {
-  const std::string a = TemporaryNameFor("C:\\SHOTS\\Cap7.bmp");
+  const std::string a = TemporaryOf("C:\\SHOTS\\Cap7.bmp");
   EXPECT_EQ(a.rfind("C:\\SHOTS\\~PT", 0), 0u) << a;
-  EXPECT_EQ(a.size(), std::string("C:\\SHOTS\\").size() + 15);
-  EXPECT_NE(a, TemporaryNameFor("C:\\SHOTS\\Cap8.bmp"));
-  EXPECT_EQ(TemporaryNameFor("/tmp/x.pcx").rfind("/tmp/~PT", 0), 0u);
-  EXPECT_EQ(TemporaryNameFor("x.pcx").rfind("~PT", 0), 0u);
-  EXPECT_NE(TemporaryNameFor(a), a);
+  EXPECT_EQ(a.size(), std::string("C:\\SHOTS\\").size() + kTemporaryNameLength);
+  EXPECT_NE(a, TemporaryOf("C:\\SHOTS\\Cap8.bmp"));
+  EXPECT_EQ(TemporaryOf("/tmp/x.pcx").rfind("/tmp/~PT", 0), 0u);
+  EXPECT_EQ(TemporaryOf("x.pcx").rfind("~PT", 0), 0u);
 }
 
 using BmpWriter = TempDir;
@@ -372,22 +377,60 @@ TEST_F(TiffWriter, OversizeImagesAreRefusedBeforeAnything) {
 using AnyWriter = TempDir;
 
 TEST_F(AnyWriter, CancelLeavesTheOldFileAndTheDibAsTheyWere) {
+  const int height = 40;
   for (const NamedWriter& w : kWriters) {
     if (std::string(w.name) == "BMP") continue;  // a BMP save cannot be cancelled
-    MemHandle h = MakeDib(33, 20, 24, 0);
-    MemOwner owner(h);
-    FillRandom(h, 2);
-    const Bytes before = BlockBytes(h);
-    const std::string path = PathOf("old.img");
-    const std::string oldText = "the user's earlier file";
-    WriteFile(path, oldText);
-    ProgressProbe probe;
-    probe.CancelAtFirstDrain();
-    EXPECT_EQ(w.write(probe.channel(), path.c_str(), h), StatusCancelled) << w.name;
-    EXPECT_EQ(ReadFile(path), Bytes(oldText.begin(), oldText.end())) << w.name;
-    EXPECT_EQ(Files(), std::vector<std::string>{"old.img"}) << w.name;
-    EXPECT_EQ(BlockBytes(h), before) << w.name;
+    // A drain before each row (PCX) or each strip of 8 rows (TIFF): the
+    // cancel found at the first, a middle and the last of them.
+    const int drains = std::string(w.name) == "PCX" ? height : height / 8;
+    for (int drain : {1, drains / 2 + 1, drains}) {
+      MemHandle h = MakeDib(33, height, 24, 0);
+      MemOwner owner(h);
+      FillRandom(h, 2);
+      const Bytes before = BlockBytes(h);
+      const std::string path = PathOf("old.img");
+      const std::string oldText = "the user's earlier file";
+      WriteFile(path, oldText);
+      ProgressProbe probe;
+      probe.CancelAtDrain(drain);
+      EXPECT_EQ(w.write(probe.channel(), path.c_str(), h), StatusCancelled) << w.name << " at drain " << drain;
+      EXPECT_EQ(probe.sent().size(), static_cast<std::size_t>(drain) + 1) << w.name << ": nothing after the cancel";
+      EXPECT_EQ(ReadFile(path), Bytes(oldText.begin(), oldText.end())) << w.name;
+      EXPECT_EQ(Files(), std::vector<std::string>{"old.img"}) << w.name;
+      EXPECT_EQ(BlockBytes(h), before) << w.name;
+    }
   }
+}
+
+// "a/~PT0844F429.TMP" is its own temporary's name (its FNV-1a is 0844F429),
+// and "b/~pt9b919cf4.tmp" is the same name in other case, as Windows compares
+// names. A save there that wrote the temporary wrote the target itself:
+// truncated at once, deleted when the save failed.
+TEST_F(AnyWriter, TargetNamedLikeItsOwnTemporary) {
+  EXPECT_EQ(TemporaryOf("a/~PT0844F429.TMP"), "a/~PU0844F429.TMP");
+  EXPECT_EQ(TemporaryOf("b/~pt9b919cf4.tmp"), "b/~PU9B919CF4.TMP");
+  const std::filesystem::path start = std::filesystem::current_path();
+  std::filesystem::current_path(dir_);
+  for (const char* target : {"a/~PT0844F429.TMP", "b/~pt9b919cf4.tmp"}) {
+    std::filesystem::create_directory(std::string(target, 1));
+    MemHandle h = MakeDib(16, 24, 8, 256);
+    MemOwner owner(h);
+    for (const NamedWriter& w : kWriters) {
+      WriteFile(target, "kept");
+      ProgressProbe probe;
+      probe.CancelAtDrain(2);
+      const bool cancellable = std::string(w.name) != "BMP";
+      EXPECT_EQ(w.write(cancellable ? probe.channel() : nullptr, target, h), cancellable ? StatusCancelled : StatusOk)
+          << w.name << " " << target;
+      if (cancellable) {
+        EXPECT_EQ(ReadFile(target), Bytes({'k', 'e', 'p', 't'})) << w.name << " " << target;
+      }
+      EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::string(target, 1)),
+                              std::filesystem::directory_iterator()),
+                1) << w.name << " " << target;
+    }
+  }
+  std::filesystem::current_path(start);
 }
 
 TEST_F(AnyWriter, SuccessReplacesAnEarlierFile) {
