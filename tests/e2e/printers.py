@@ -8,6 +8,7 @@ at the printer's own resolution, so one rendered pixel is one printer pixel.
 import glob
 import subprocess
 import tempfile
+import time
 from pathlib import Path
 
 from PIL import Image
@@ -91,6 +92,7 @@ def postscript_title(ps):
 
 def render(ps, png):
     """The page as Ghostscript prints it, one pixel per printer pixel."""
+    Path(png).parent.mkdir(parents=True, exist_ok=True)
     subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=png16m", f"-r{RESOLUTION}",
                     f"-sOutputFile={png}", str(ps)], check=True, timeout=120)
     with Image.open(png) as im:
@@ -110,3 +112,24 @@ def ink_box(image, box=None):
     if found is None or box is None:
         return found
     return (found[0] + box[0], found[1] + box[1], found[2] + box[0], found[3] + box[1])
+
+
+def printed_pixels(page, area, size):
+    """The printed image read back at the capture's own size: each capture
+    pixel's colour where the middle of its printed area lies."""
+    return page.crop(area).resize(size, Image.NEAREST)
+
+
+def _wait(predicate, timeout):
+    deadline = time.monotonic() + timeout
+    while not predicate() and time.monotonic() < deadline:
+        time.sleep(0.1)
+    return predicate()
+
+
+def single_job(printers, name, timeout=30):
+    """The one job that reached the printer, once the port's pipe has written all of it."""
+    jobs = _wait(lambda: printers.jobs(name), timeout)
+    assert len(jobs) == 1, jobs
+    assert _wait(lambda: jobs[0].read_bytes().rstrip().endswith(b"%%EOF"), timeout), "the job is cut short"
+    return jobs[0]
