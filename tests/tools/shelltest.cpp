@@ -12,9 +12,6 @@
 //                            PrintCapture of a packed DIB file as the current image, saved as
 //                            NAME (- for not saved); with CANCEL_AT, the status window's Cancel
 //                            is pressed when that percentage arrives
-//   printer-setup ROUNDS [DIB]
-//                            PrinterSetup ROUNDS times on the same saved setup, each after a
-//                            file "next" appears in the current directory; then print DIB on it
 //
 // Steps: show=TEXT, hide, progress=N, text=TEXT (change the shown text and send
 // the text repaint message), pump (drain the queue as a long operation does),
@@ -313,23 +310,6 @@ int Print(const char* dibPath, const char* savedAs, int cancelAt) {
   return PrintAndReport();
 }
 
-int PrinterSetupRounds(int rounds, const char* dibPath) {
-  CreateWindows();
-  WatchStatusWindow(-1);
-  for (int round = 1; round <= rounds; ++round) {
-    if (round > 1) {
-      while (GetFileAttributesA("next") == INVALID_FILE_ATTRIBUTES) Sleep(50);
-      DeleteFileA("next");
-    }
-    PrinterSetup(g_shell.mainWindow, g_shell.instance, &g_shell.printerDevNames, &g_shell.printerDevMode);
-    std::printf("round=%d\n", round);
-    PrintPrinter();
-    std::fflush(stdout);
-  }
-  if (dibPath == nullptr) return 0;
-  if (!TakeCapture(dibPath, "-")) return 3;
-  return PrintAndReport();
-}
 
 }  // namespace
 
@@ -364,8 +344,6 @@ int main(int argc, char** argv) {
     rc = StatusScript(argc - 2, argv + 2);
   } else if (!std::strcmp(cmd, "print") && argc >= 4) {
     rc = Print(argv[2], argv[3], argc > 4 ? std::atoi(argv[4]) : -1);
-  } else if (!std::strcmp(cmd, "printer-setup") && argc >= 3) {
-    rc = PrinterSetupRounds(std::atoi(argv[2]), argc > 3 ? argv[3] : nullptr);
   }
   std::fflush(stdout);
   return rc;
