@@ -13,7 +13,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 from printers import Printers  # noqa: E402
 from winedesktop import BIN, ROOT, Desktop  # noqa: E402
 
-REPETITIONS = 5
+REPETITIONS = 9
 
 
 def bench_images():
