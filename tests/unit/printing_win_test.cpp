@@ -12,23 +12,18 @@
 
 namespace {
 
-// A stand-in for PrintDlgA that plays a script: each call records the record
-// it was given and answers with the next step.
+// A stand-in for PrintDlgA that plays a script: each call records the
+// handles it was given and answers with the next step, putting fresh blocks
+// into the record where the step says so.
 struct DialogStep {
   BOOL ok;
   DWORD error;
-  bool newNames;  // put fresh blocks into the record
+  bool newNames;
   bool newMode;
 };
 
 struct DialogCall {
-  DWORD size;
-  DWORD flags;
-  HWND owner;
-  HINSTANCE instance;
-  LPSETUPHOOKPROC hook;
-  HGLOBAL names;
-  HGLOBAL mode;
+  PRINTDLGA record;
 };
 
 std::vector<DialogStep> g_script;
@@ -36,8 +31,7 @@ std::vector<DialogCall> g_calls;
 std::vector<HGLOBAL> g_made;
 
 BOOL ScriptedDialog(PRINTDLGA* record, DWORD* error) {
-  g_calls.push_back(DialogCall{record->lStructSize, record->Flags, record->hwndOwner, record->hInstance,
-                               record->lpfnSetupHook, record->hDevNames, record->hDevMode});
+  g_calls.push_back(DialogCall{*record});
   const DialogStep step = g_script.at(g_calls.size() - 1);
   if (step.newNames) g_made.push_back(record->hDevNames = GlobalAlloc(GHND, 64));
   if (step.newMode) g_made.push_back(record->hDevMode = GlobalAlloc(GHND, 256));
@@ -45,108 +39,82 @@ BOOL ScriptedDialog(PRINTDLGA* record, DWORD* error) {
   return step.ok;
 }
 
-class PrinterSetupRecord : public testing::Test {
- protected:
-  void SetUp() override {
-    g_script.clear();
-    g_calls.clear();
-    g_made.clear();
-  }
-  void TearDown() override {
-    if (names_ != nullptr) GlobalFree(names_);
-    if (mode_ != nullptr) GlobalFree(mode_);
-  }
-  void Saved() {
-    names_ = GlobalAlloc(GHND, 64);
-    mode_ = GlobalAlloc(GHND, 256);
-    savedNames_ = names_;
-    savedMode_ = mode_;
-  }
-  void Run() {
-    PrinterSetupWith(ScriptedDialog, owner_, instance_, &names_, &mode_);
-  }
+enum class Saved { None, Both, ModeOnly };
+enum class Kept { None, Saved, Made };
 
-  HWND owner_ = reinterpret_cast<HWND>(0x1230);
-  HINSTANCE instance_ = GetModuleHandleA(nullptr);
-  HGLOBAL names_ = nullptr;
-  HGLOBAL mode_ = nullptr;
-  HGLOBAL savedNames_ = nullptr;
-  HGLOBAL savedMode_ = nullptr;
+struct SetupCase {
+  const char* what;
+  Saved saved;
+  std::vector<DialogStep> script;
+  bool secondStartsEmpty;  // a second dialog, with no handles
+  Kept kept;
 };
 
-TEST_F(PrinterSetupRecord, FirstSetupKeepsTheChosenPrinter) {
-  g_script = {{TRUE, 0, true, true}};
-  Run();
-  ASSERT_EQ(g_calls.size(), 1u);
-  const DialogCall& c = g_calls[0];
-  EXPECT_EQ(c.size, 66u);
-  EXPECT_EQ(c.flags, 0x2040u) << "PD_PRINTSETUP | PD_ENABLESETUPHOOK";
-  EXPECT_EQ(c.owner, owner_);
-  EXPECT_EQ(c.instance, instance_);
-  EXPECT_EQ(c.hook, &PrinterSetupHook);
-  EXPECT_EQ(c.names, nullptr);
-  EXPECT_EQ(c.mode, nullptr);
-  EXPECT_EQ(names_, g_made[0]);
-  EXPECT_EQ(mode_, g_made[1]);
-}
+class PrinterSetupRecord : public testing::TestWithParam<SetupCase> {};
 
-TEST_F(PrinterSetupRecord, CancelKeepsTheSavedPrinter) {
-  Saved();
-  g_script = {{FALSE, 0, false, false}};
-  Run();
-  ASSERT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(g_calls[0].names, savedNames_);
-  EXPECT_EQ(g_calls[0].mode, savedMode_);
-  EXPECT_EQ(names_, savedNames_);
-  EXPECT_EQ(mode_, savedMode_);
-}
+TEST_P(PrinterSetupRecord, KeepsWhatTheRecordHolds) {
+  const SetupCase& c = GetParam();
+  g_script = c.script;
+  g_calls.clear();
+  g_made.clear();
+  HGLOBAL names = c.saved == Saved::Both ? GlobalAlloc(GHND, 64) : nullptr;
+  HGLOBAL mode = c.saved != Saved::None ? GlobalAlloc(GHND, 256) : nullptr;
+  const HGLOBAL savedNames = names, savedMode = mode;
+  const HWND owner = reinterpret_cast<HWND>(0x1230);
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
 
-TEST_F(PrinterSetupRecord, VanishedOrChangedPrinterOpensAgainOnTheDefault) {
-  for (DWORD error : {DWORD{PDERR_PRINTERNOTFOUND}, DWORD{PDERR_DEFAULTDIFFERENT}}) {
-    SetUp();
-    Saved();
-    g_script = {{FALSE, error, false, false}, {TRUE, 0, true, true}};
-    Run();
-    ASSERT_EQ(g_calls.size(), 2u) << error;
-    EXPECT_EQ(g_calls[0].names, savedNames_);
-    EXPECT_EQ(g_calls[1].names, nullptr) << "the second dialog starts on the default printer";
-    EXPECT_EQ(g_calls[1].mode, nullptr);
-    EXPECT_EQ(names_, g_made[0]);
-    EXPECT_EQ(mode_, g_made[1]);
-    TearDown();
-    names_ = mode_ = nullptr;
+  PrinterSetupWith(ScriptedDialog, owner, instance, &names, &mode);
+
+  ASSERT_EQ(g_calls.size(), c.secondStartsEmpty ? 2u : 1u);
+  const PRINTDLGA& first = g_calls[0].record;
+  EXPECT_EQ(first.lStructSize, 66u);
+  EXPECT_EQ(first.Flags, 0x2040u) << "PD_PRINTSETUP | PD_ENABLESETUPHOOK";
+  EXPECT_EQ(first.hwndOwner, owner);
+  EXPECT_EQ(first.hInstance, instance);
+  EXPECT_EQ(first.lpfnSetupHook, &PrinterSetupHook);
+  // Both saved blocks go in; a lone one is dropped before the dialog.
+  EXPECT_EQ(first.hDevNames, c.saved == Saved::Both ? savedNames : nullptr);
+  EXPECT_EQ(first.hDevMode, c.saved == Saved::Both ? savedMode : nullptr);
+  if (c.secondStartsEmpty) {
+    EXPECT_EQ(g_calls[1].record.hDevNames, nullptr) << "the second dialog starts on the default printer";
+    EXPECT_EQ(g_calls[1].record.hDevMode, nullptr);
   }
+  switch (c.kept) {
+    case Kept::None:
+      EXPECT_EQ(names, nullptr);
+      EXPECT_EQ(mode, nullptr);
+      break;
+    case Kept::Saved:
+      EXPECT_EQ(names, savedNames);
+      EXPECT_EQ(mode, savedMode);
+      break;
+    case Kept::Made:
+      EXPECT_EQ(names, g_made.at(g_made.size() - 2));
+      EXPECT_EQ(mode, g_made.at(g_made.size() - 1));
+      break;
+  }
+  if (names != nullptr) GlobalFree(names);
+  if (mode != nullptr) GlobalFree(mode);
 }
 
-TEST_F(PrinterSetupRecord, NotFoundWithNothingSavedAsksOnlyOnce) {
-  g_script = {{FALSE, PDERR_PRINTERNOTFOUND, false, false}, {FALSE, PDERR_PRINTERNOTFOUND, false, false}};
-  Run();
-  EXPECT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(names_, nullptr);
-  EXPECT_EQ(mode_, nullptr);
-}
-
-TEST_F(PrinterSetupRecord, OtherDialogErrorsEndTheSetup) {
-  Saved();
-  g_script = {{FALSE, CDERR_STRUCTSIZE, false, false}};
-  Run();
-  EXPECT_EQ(g_calls.size(), 1u);
-  EXPECT_EQ(names_, savedNames_) << "the record still holds the saved blocks";
-}
-
-TEST_F(PrinterSetupRecord, ALoneBlockIsFreedAndNothingIsSaved) {
-  g_script = {{TRUE, 0, false, true}};
-  Run();
-  EXPECT_EQ(names_, nullptr);
-  EXPECT_EQ(mode_, nullptr);
-  // A lone saved block is dropped before the dialog, which then starts empty.
-  SetUp();
-  mode_ = GlobalAlloc(GHND, 256);
-  g_script = {{TRUE, 0, true, true}};
-  Run();
-  EXPECT_EQ(g_calls[0].mode, nullptr);
-  EXPECT_EQ(mode_, g_made[1]);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PrinterSetupRecord,
+    testing::Values(
+        SetupCase{"FirstChoiceIsKept", Saved::None, {{TRUE, 0, true, true}}, false, Kept::Made},
+        SetupCase{"CancelKeepsTheSavedPrinter", Saved::Both, {{FALSE, 0, false, false}}, false, Kept::Saved},
+        SetupCase{"VanishedPrinterOpensOnTheDefault", Saved::Both,
+                  {{FALSE, PDERR_PRINTERNOTFOUND, false, false}, {TRUE, 0, true, true}}, true, Kept::Made},
+        SetupCase{"ChangedDefaultOpensOnTheDefault", Saved::Both,
+                  {{FALSE, PDERR_DEFAULTDIFFERENT, false, false}, {FALSE, 0, false, false}}, true, Kept::None},
+        // With nothing saved there is nothing to drop: no asking again and again.
+        SetupCase{"NotFoundWithNothingSavedAsksOnce", Saved::None,
+                  {{FALSE, PDERR_PRINTERNOTFOUND, false, false}, {FALSE, PDERR_PRINTERNOTFOUND, false, false}},
+                  false, Kept::None},
+        SetupCase{"OtherErrorsEndTheSetup", Saved::Both, {{FALSE, CDERR_STRUCTSIZE, false, false}}, false,
+                  Kept::Saved},
+        SetupCase{"ALoneBlockIsFreed", Saved::None, {{TRUE, 0, false, true}}, false, Kept::None},
+        SetupCase{"ALoneSavedBlockIsDropped", Saved::ModeOnly, {{TRUE, 0, true, true}}, false, Kept::Made}),
+    [](const testing::TestParamInfo<SetupCase>& info) { return info.param.what; });
 
 TEST(PrinterSetupHook, GivesTheDialogThe3dLookOnlyAtInit) {
   HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
