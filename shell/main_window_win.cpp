@@ -4,6 +4,7 @@
 #include "shell/main_window_win.h"
 
 #include "capture/sbhook32.h"
+#include "printing/printing_win.h"
 #include "shell/ctl3d_win.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
@@ -79,8 +80,10 @@ LRESULT OnQueryEndSession(HWND window) {
 // comes with the setup dialogs; its OK is followed by RearmHotKey.
 void RunCaptureSetup() {}
 
-// PrinterSetup(mainWindow, instance, &printerDevNames, &printerDevMode) comes with printing.
-void RunPrinterSetup() {}
+// The printer chosen here holds until the program ends.
+void RunPrinterSetup(HWND window) {
+  PrinterSetup(window, g_shell.instance, &g_shell.printerDevNames, &g_shell.printerDevMode);
+}
 
 // The capture viewer opens here with the viewer.
 void ViewLastCapture() {}
@@ -97,7 +100,7 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   }
   switch (wParam) {
     case IDM_CAPTURE_SETUP: RunCaptureSetup(); return 0;
-    case IDM_PRINTER_SETUP: RunPrinterSetup(); return 0;
+    case IDM_PRINTER_SETUP: RunPrinterSetup(window); return 0;
     case IDM_VIEW_CAPTURE: ViewLastCapture(); return 0;
     case IDM_HELP: OpenHelp(window); return 0;
     case IDM_ABOUT: ShowAbout(); return 0;

@@ -12,6 +12,7 @@
 //   showerror CAPTION CODE              call SBMSG32 ordinal 10 and return when dismissed
 //   clipboard                           list the clipboard formats present
 //   clipboard-dib FILE                  save the clipboard's CF_DIB block to FILE
+//   combo-selection HWND ID             the selected item's text of a dialog's combo box
 //   keys COMBO                          press e.g. ctrl+alt+F11 through SendInput
 //   pattern X Y W H [popup]             a window with known contents at a known place;
 //                                       prints hwnd= and then the keys and right clicks it gets
@@ -574,6 +575,23 @@ int Presses(int argc, char** argv) {
   return 0;
 }
 
+int ComboSelection(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND combo = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
+  if (combo == nullptr) return 1;
+  // Wide messages: the system dialogs' combo boxes are Unicode windows, and
+  // another process's ANSI request comes back unconverted.
+  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  wchar_t wide[256] = L"";
+  if (index != CB_ERR && SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) < 256) {
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide));
+  }
+  char text[512] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  std::printf("%s\n", text);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -591,6 +609,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "showerror")) rc = CallShowError(argc, argv);
   else if (!std::strcmp(cmd, "clipboard")) rc = Clipboard();
   else if (!std::strcmp(cmd, "clipboard-dib")) rc = ClipboardDib(argc, argv);
+  else if (!std::strcmp(cmd, "combo-selection")) rc = ComboSelection(argc, argv);
   else if (!std::strcmp(cmd, "keys")) rc = Keys(argc, argv);
   else if (!std::strcmp(cmd, "pattern")) rc = Pattern(argc, argv);
   else if (!std::strcmp(cmd, "hold-clipboard")) rc = HoldClipboard(argc, argv);
