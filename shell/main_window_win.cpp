@@ -4,6 +4,7 @@
 #include "shell/main_window_win.h"
 
 #include "capture/sbhook32.h"
+#include "printing/printing_win.h"
 #include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/pipeline_win.h"
@@ -82,8 +83,10 @@ void RunCaptureSetup() {
   if (RunCaptureSetupDialog(g_shell) == 0) RearmHotKey(g_shell);
 }
 
-// PrinterSetup(mainWindow, instance, &printerDevNames, &printerDevMode) comes with printing.
-void RunPrinterSetup() {}
+// The printer chosen here holds until the program ends.
+void RunPrinterSetup(HWND window) {
+  PrinterSetup(window, g_shell.instance, &g_shell.printerDevNames, &g_shell.printerDevMode);
+}
 
 void ViewLastCapture() { OpenViewer(g_shell); }
 
@@ -98,7 +101,7 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   }
   switch (wParam) {
     case IDM_CAPTURE_SETUP: RunCaptureSetup(); return 0;
-    case IDM_PRINTER_SETUP: RunPrinterSetup(); return 0;
+    case IDM_PRINTER_SETUP: RunPrinterSetup(window); return 0;
     case IDM_VIEW_CAPTURE: ViewLastCapture(); return 0;
     case IDM_HELP: OpenHelp(); return 0;
     case IDM_ABOUT: ShowAbout(); return 0;

@@ -15,6 +15,7 @@
 #include "imaging/dib_win.h"
 #include "imaging/greyscale.h"
 #include "messages/sbmsg32.h"
+#include "printing/printing_win.h"
 #include "shell/pipeline_rules.h"
 #include "shell/saving_win.h"
 #include "shell/status_window.h"
@@ -168,7 +169,7 @@ void SaveToDisk(ShellState& s) {
 void SendToPrinter(ShellState& s) {
   FormatPrintingText(s.currentFileName, s.statusText, sizeof s.statusText);
   ShowStatus(s.statusText);
-  // PrintCapture() goes here: it prints the last capture and reports its own errors.
+  PrintCapture(s);  // reports its own errors
   HideStatus();
 }
 

@@ -6,8 +6,8 @@ import time
 import pytest
 
 from conftest import wait_for
-from pictrap import WM_COMMAND, copy_deliverables, hotkey, start_pattern, wait_file, windows_path, write_ini, \
-    xdotool
+from pictrap import WM_COMMAND, boxes, copy_deliverables, dismiss, hotkey, start_pattern, wait_file, windows_path, \
+    write_ini, xdotool
 from shellui import (ABOUT, CAPTURE_SETUP, HELP, Pictrap, assert_tidy_layout, by_id, clear_and_type, click,
                      click_rect, client_size, controls, dialog_units_in_pixels, find_window, gone, is_group_box,
                      read_ini, state, window_shot)
@@ -159,6 +159,9 @@ def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(des
     time.sleep(1.5)
     assert not list(app_dir.glob("cap*.bmp")), "Ctrl+Alt+F11 still captured"
     hotkey(desktop, "shift+F5")
+    box, text = boxes(desktop, 30000)            # Printer is on, and this desktop has none
+    assert "printer" in text.lower(), text
+    dismiss(desktop, box)
     assert wait_file(app_dir / "cap1.bmp", timeout=30)
     program.close()
 

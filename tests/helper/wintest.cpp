@@ -16,6 +16,7 @@
 //   gettext HWND                        the whole text of a window or control (WM_GETTEXT)
 //   listitems HWND ID                   index, screen rect and text of each item of a list box
 //   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
+//   combo-selection HWND ID             the selected item's text of a dialog's combo box
 //   keys COMBO                          press e.g. ctrl+alt+F11 through SendInput
 //   pattern X Y W H [popup]             a window with known contents at a known place;
 //                                       prints hwnd= and then the keys and right clicks it gets
@@ -672,6 +673,23 @@ int Presses(int argc, char** argv) {
   return 0;
 }
 
+int ComboSelection(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND combo = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
+  if (combo == nullptr) return 1;
+  // Wide messages: the system dialogs' combo boxes are Unicode windows, and
+  // another process's ANSI request comes back unconverted.
+  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  wchar_t wide[256] = L"";
+  if (index != CB_ERR && SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) < 256) {
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide));
+  }
+  char text[512] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  std::printf("%s\n", text);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -693,6 +711,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "gettext")) rc = GetText(argc, argv);
   else if (!std::strcmp(cmd, "listitems")) rc = ListItems(argc, argv);
   else if (!std::strcmp(cmd, "dialogsize")) rc = DialogSize(argc, argv);
+  else if (!std::strcmp(cmd, "combo-selection")) rc = ComboSelection(argc, argv);
   else if (!std::strcmp(cmd, "keys")) rc = Keys(argc, argv);
   else if (!std::strcmp(cmd, "pattern")) rc = Pattern(argc, argv);
   else if (!std::strcmp(cmd, "hold-clipboard")) rc = HoldClipboard(argc, argv);
