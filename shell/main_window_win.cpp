@@ -6,10 +6,12 @@
 #include "capture/sbhook32.h"
 #include "printing/printing_win.h"
 #include "shell/ctl3d_win.h"
+#include "shell/dialogs_win.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -55,7 +57,7 @@ LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
   if (g_shell.printerDevNames != nullptr) g_shell.printerDevNames = GlobalFree(g_shell.printerDevNames);
   DestroyStatusWindow(window);
   g_shell.statusWindow = nullptr;
-  WinHelpA(window, g_shell.helpPath, HELP_QUIT, 0);
+  CloseHelp(g_shell);
   Ctl3dStop(g_shell.instance);
   PostQuitMessage(0);
   return 0;
@@ -76,22 +78,21 @@ LRESULT OnQueryEndSession(HWND window) {
   return 0;
 }
 
-// Capture Setup: the dialog (DialogBoxParamA on "CaptureSetup", 0 for OK)
-// comes with the setup dialogs; its OK is followed by RearmHotKey.
-void RunCaptureSetup() {}
+// The new mode, key and size reach the capture library only by arming again.
+void RunCaptureSetup() {
+  if (RunCaptureSetupDialog(g_shell) == 0) RearmHotKey(g_shell);
+}
 
 // The printer chosen here holds until the program ends.
 void RunPrinterSetup(HWND window) {
   PrinterSetup(window, g_shell.instance, &g_shell.printerDevNames, &g_shell.printerDevMode);
 }
 
-// The capture viewer opens here with the viewer.
-void ViewLastCapture() {}
+void ViewLastCapture() { OpenViewer(g_shell); }
 
-void OpenHelp(HWND window) { WinHelpA(window, g_shell.helpPath, HELP_CONTENTS, 0); }
+void OpenHelp() { ShowHelp(g_shell); }
 
-// The About dialog (DialogBoxParamA on "About") comes with the setup dialogs.
-void ShowAbout() {}
+void ShowAbout() { RunAboutDialog(g_shell); }
 
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   if (g_shell.busy) {
@@ -102,7 +103,7 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
     case IDM_CAPTURE_SETUP: RunCaptureSetup(); return 0;
     case IDM_PRINTER_SETUP: RunPrinterSetup(window); return 0;
     case IDM_VIEW_CAPTURE: ViewLastCapture(); return 0;
-    case IDM_HELP: OpenHelp(window); return 0;
+    case IDM_HELP: OpenHelp(); return 0;
     case IDM_ABOUT: ShowAbout(); return 0;
     default: return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
   }

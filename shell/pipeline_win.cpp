@@ -19,6 +19,7 @@
 #include "shell/pipeline_rules.h"
 #include "shell/saving_win.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -212,6 +213,10 @@ void ShowBusyBox(const ShellState& s) {
 }
 
 void DiscardLastCapture(ShellState& s) {
+  // The viewer paints from the image: it closes before the image goes, so
+  // that no paint can reach a released block. A capture requested while it
+  // is open then takes the screen, not the viewer.
+  CloseViewer(s);
   s.currentImage = MemFree(s.currentImage);
   if (s.currentPalette != nullptr) {
     DeleteObject(s.currentPalette);

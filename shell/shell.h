@@ -36,6 +36,7 @@ struct ShellState {
   HWND rememberedFocus;    // the focus when the capture request arrived
 
   HWND viewerWindow;       // null while the capture viewer is closed
+  HWND helpWindow;         // the program's own help, null while closed
 
   // The saved printer setup: both set or both null; freed at the end.
   HGLOBAL printerDevMode;

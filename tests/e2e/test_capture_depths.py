@@ -2,10 +2,7 @@
 desktop: a 256-colour display gives an 8-bit DIB with the realised palette
 and all three clipboard formats; a 16-bit display gives a 24-bit DIB. Either
 capture prints as it was saved."""
-import shutil
 import struct
-import tempfile
-from pathlib import Path
 
 import pytest
 from PIL import Image
@@ -13,20 +10,15 @@ from PIL import Image
 from pictrap import ICON_BAR, copy_deliverables, differing, gdi_screen, hotkey, screen, start_pattern, \
     start_pictrap, wait_file, write_ini
 from printers import Printers, ink_box, printed_pixels, render, single_job
-from winedesktop import ROOT, Desktop
+from winedesktop import ROOT
 
 CF_BITMAP, CF_DIB, CF_PALETTE = 2, 8, 9
 
 
-@pytest.fixture(scope="module", params=[8, 16])
-def depth_desktop(request):
-    root = Path(tempfile.mkdtemp(prefix=f"pictrap-e2e-{request.param}bit-"))
-    d = Desktop(root, depth=request.param)
-    try:
-        yield request.param, d
-    finally:
-        d.close()
-        shutil.rmtree(root, ignore_errors=True)
+@pytest.fixture(params=[8, 16])
+def depth_desktop(request, desktop_at_depth):
+    """The session's desktop of that depth, shared with the viewer and About tests."""
+    return request.param, desktop_at_depth(request.param)
 
 
 def bmp_header(path):

@@ -7,6 +7,8 @@
 //   name                     GetCaptureFileName, then save a small image there
 //   save PATH FORMAT W H     SaveCapture of a noisy 24-bit W x H image
 //   status PERCENT...        show the status window, send 0 and each PERCENT, run until ended
+//   viewer W H BITS BMP      a stand-in main window whose View Last Capture opens the viewer
+//                            on a W x H test picture of BITS 8 or 24, also written to BMP
 //   status-script STEP...    run status window steps in order (below), then run until ended
 //   print DIB NAME|- [CANCEL_AT]
 //                            PrintCapture of a packed DIB file as the current image, saved as
@@ -33,14 +35,17 @@
 #include <string>
 #include <vector>
 
+#include "formats/writers.h"
 #include "imaging/dib.h"
 #include "imaging/dib_win.h"
+#include "imaging/gdi_guards_win.h"
 #include "printing/print_layout.h"
 #include "printing/printing_win.h"
 #include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -80,8 +85,53 @@ MemHandle NoisyImage(int width, int height) {
   return h;
 }
 
+// A test picture whose every pixel the end-to-end tests can recompute: for
+// 24 bits a pattern of the coordinates, for 8 bits a 64-colour table of
+// colours the system palette does not hold, in 8 x 8 tiles.
+MemHandle PatternImage(int width, int height, int bits) {
+  const std::uint32_t colours = bits == 8 ? 64 : 0;
+  const std::uint32_t stride = DibRowStride(static_cast<std::uint16_t>(bits), width);
+  MemHandle h = MemAlloc(40 + 4 * colours + std::size_t{stride} * height);
+  MemLockGuard lock(h);
+  if (lock.data() == nullptr) return h;
+  std::uint8_t* p = lock.data();
+  PutDibHeader(p, width, height, static_cast<std::uint16_t>(bits), colours);
+  for (std::uint32_t i = 0; i < colours; ++i) {
+    p[40 + 4 * i + 0] = static_cast<std::uint8_t>(i * 4 + 2);            // blue
+    p[40 + 4 * i + 1] = static_cast<std::uint8_t>(255 - i * 3);          // green
+    p[40 + 4 * i + 2] = static_cast<std::uint8_t>((i * 37 + 11) & 255);  // red
+  }
+  std::uint8_t* pixels = p + 40 + 4 * colours;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = pixels + std::size_t{stride} * (height - 1 - y);  // bottom-up
+    for (int x = 0; x < width; ++x) {
+      if (bits == 8) {
+        row[x] = static_cast<std::uint8_t>((x / 8 + (y / 8) * 3) % 64);
+      } else {
+        row[3 * x + 0] = static_cast<std::uint8_t>(x * 3);
+        row[3 * x + 1] = static_cast<std::uint8_t>(y * 5);
+        row[3 * x + 2] = static_cast<std::uint8_t>((x + y) * 7);
+      }
+    }
+  }
+  return h;
+}
+
 LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  if (m == WM_DESTROY) PostQuitMessage(0);
+  switch (m) {
+    case WM_SYSCOMMAND:
+      if (wp == SC_SIZE) {
+        OpenViewer(g_shell);
+        return 0;
+      }
+      break;
+    case WM_DESTROY:
+      CloseViewer(g_shell);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
   return DefWindowProcA(w, m, wp, lp);
 }
 
@@ -147,6 +197,29 @@ int StatusAt(int count, char** percents) {
   }
   std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(g_shell.statusWindow)));
   std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+// The viewer on a picture no capture makes; the picture is on disk before
+// the window appears.
+int Viewer(int width, int height, int bits, const char* bmp) {
+  MemOwner image(PatternImage(width, height, bits));
+  g_shell.currentImage = image.get();
+  g_shell.capture = CaptureInfo{width, height, static_cast<std::uint16_t>(bits), bits == 8 ? 64u : 0u};
+  GdiObject<HPALETTE> palette;
+  if (bits == 8) {
+    HPALETTE made = nullptr;
+    CreateDibPalette(image.get(), &made);
+    palette.reset(made);
+  }
+  g_shell.currentPalette = palette.get();
+  if (WriteBmpFile(nullptr, bmp, image.get()) != StatusOk) return 3;
+  CreateWindows();
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
@@ -338,6 +411,8 @@ int main(int argc, char** argv) {
     rc = Name();
   } else if (!std::strcmp(cmd, "save") && argc >= 6) {
     rc = Save(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+  } else if (!std::strcmp(cmd, "viewer") && argc >= 6) {
+    rc = Viewer(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
   } else if (!std::strcmp(cmd, "status") && argc >= 3) {
     rc = StatusAt(argc - 2, argv + 2);
   } else if (!std::strcmp(cmd, "status-script")) {
