@@ -48,7 +48,7 @@ LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
   }
-  EndCapture();
+  DisarmHotKey(g_shell);
   DiscardLastCapture(g_shell);
   if (g_shell.printerDevMode != nullptr) g_shell.printerDevMode = GlobalFree(g_shell.printerDevMode);
   if (g_shell.printerDevNames != nullptr) g_shell.printerDevNames = GlobalFree(g_shell.printerDevNames);
@@ -163,10 +163,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 bool ArmHotKey(ShellState& shell) {
   const Settings& s = shell.settings;
-  if (InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode), kCaptureRequestMessage,
-                                 s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift, s.Key, s.SizeWd, s.SizeHt) != 0) {
-    return true;
-  }
+  shell.hotKeyArmed = InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode),
+                                                 kCaptureRequestMessage, s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift,
+                                                 s.Key, s.SizeWd, s.SizeHt) != 0;
+  if (shell.hotKeyArmed) return true;
   MessageBoxA(shell.mainWindow,
               "The capture hot key could not be set up, so Pictrap cannot take captures. Another program may be "
               "using the capture library: close it, then start Pictrap again.",
@@ -174,10 +174,16 @@ bool ArmHotKey(ShellState& shell) {
   return false;
 }
 
+void DisarmHotKey(ShellState& shell) {
+  if (!shell.hotKeyArmed) return;
+  EndCapture();
+  shell.hotKeyArmed = false;
+}
+
 void RearmHotKey(ShellState& shell) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   ShowCursor(TRUE);
-  EndCapture();
+  DisarmHotKey(shell);
   ArmHotKey(shell);
   SaveShellSetupSettings(shell);
 }
