@@ -22,13 +22,21 @@ void RewriteSystemMenu(HWND window) {
   ModifyMenuA(menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_STRING, IDM_ABOUT, "&About");
 }
 
+// Gives one command the state; true when it had another.
+bool SetCommandState(HMENU menu, UINT command, UINT state) {
+  const UINT previous = EnableMenuItem(menu, command, MF_BYCOMMAND | state);
+  return previous != static_cast<UINT>(-1) && (previous & (MF_GRAYED | MF_DISABLED)) != state;
+}
+
 // The system greys Move, Size and Minimize for an icon; the commands that
 // stand in their places are enabled, View Last Capture only with a capture.
-void EnableCommands(HWND window) {
+// True when any state had to change.
+bool EnableCommands(HWND window) {
   HMENU menu = GetSystemMenu(window, FALSE);
-  EnableMenuItem(menu, IDM_VIEW_CAPTURE, MF_BYCOMMAND | (g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(menu, IDM_PRINTER_SETUP, MF_BYCOMMAND | MF_ENABLED);
-  EnableMenuItem(menu, IDM_HELP, MF_BYCOMMAND | MF_ENABLED);
+  bool changed = SetCommandState(menu, IDM_VIEW_CAPTURE, g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED);
+  changed |= SetCommandState(menu, IDM_PRINTER_SETUP, MF_ENABLED);
+  changed |= SetCommandState(menu, IDM_HELP, MF_ENABLED);
+  return changed;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -130,9 +138,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_ENTERIDLE:
       // Wine sets the system menu's states for an icon again after the
-      // menu's own notices; once the menu is up, ours are put back.
-      if (wParam == MSGF_MENU) {
-        EnableCommands(window);
+      // menu's own notices; once the menu is up, ours are put back. The menu
+      // is repainted only then: every repaint ends in another idle notice,
+      // and repainting on each would keep the program busy while it is open.
+      if (wParam == MSGF_MENU && EnableCommands(window)) {
         InvalidateRect(reinterpret_cast<HWND>(lParam), nullptr, FALSE);
       }
       return DefWindowProcA(window, message, wParam, lParam);
