@@ -25,13 +25,21 @@ void RewriteSystemMenu(HWND window) {
   ModifyMenuA(menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_STRING, IDM_ABOUT, "&About");
 }
 
+// Gives one command the state; true when it had another.
+bool SetCommandState(HMENU menu, UINT command, UINT state) {
+  const UINT previous = EnableMenuItem(menu, command, MF_BYCOMMAND | state);
+  return previous != static_cast<UINT>(-1) && (previous & (MF_GRAYED | MF_DISABLED)) != state;
+}
+
 // The system greys Move, Size and Minimize for an icon; the commands that
 // stand in their places are enabled, View Last Capture only with a capture.
-void EnableCommands(HWND window) {
+// True when any state had to change.
+bool EnableCommands(HWND window) {
   HMENU menu = GetSystemMenu(window, FALSE);
-  EnableMenuItem(menu, IDM_VIEW_CAPTURE, MF_BYCOMMAND | (g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(menu, IDM_PRINTER_SETUP, MF_BYCOMMAND | MF_ENABLED);
-  EnableMenuItem(menu, IDM_HELP, MF_BYCOMMAND | MF_ENABLED);
+  bool changed = SetCommandState(menu, IDM_VIEW_CAPTURE, g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED);
+  changed |= SetCommandState(menu, IDM_PRINTER_SETUP, MF_ENABLED);
+  changed |= SetCommandState(menu, IDM_HELP, MF_ENABLED);
+  return changed;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -51,7 +59,7 @@ LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
   }
-  EndCapture();
+  DisarmHotKey(g_shell);
   DiscardLastCapture(g_shell);
   if (g_shell.printerDevMode != nullptr) g_shell.printerDevMode = GlobalFree(g_shell.printerDevMode);
   if (g_shell.printerDevNames != nullptr) g_shell.printerDevNames = GlobalFree(g_shell.printerDevNames);
@@ -134,9 +142,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_ENTERIDLE:
       // Wine sets the system menu's states for an icon again after the
-      // menu's own notices; once the menu is up, ours are put back.
-      if (wParam == MSGF_MENU) {
-        EnableCommands(window);
+      // menu's own notices; once the menu is up, ours are put back. The menu
+      // is repainted only then: every repaint ends in another idle notice,
+      // and repainting on each would keep the program busy while it is open.
+      if (wParam == MSGF_MENU && EnableCommands(window)) {
         InvalidateRect(reinterpret_cast<HWND>(lParam), nullptr, FALSE);
       }
       return DefWindowProcA(window, message, wParam, lParam);
@@ -167,10 +176,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 bool ArmHotKey(ShellState& shell) {
   const Settings& s = shell.settings;
-  if (InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode), kCaptureRequestMessage,
-                                 s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift, s.Key, s.SizeWd, s.SizeHt) != 0) {
-    return true;
-  }
+  shell.hotKeyArmed = InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode),
+                                                 kCaptureRequestMessage, s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift,
+                                                 s.Key, s.SizeWd, s.SizeHt) != 0;
+  if (shell.hotKeyArmed) return true;
   MessageBoxA(shell.mainWindow,
               "The capture hot key could not be set up, so Pictrap cannot take captures. Another program may be "
               "using the capture library: close it, then start Pictrap again.",
@@ -178,10 +187,16 @@ bool ArmHotKey(ShellState& shell) {
   return false;
 }
 
+void DisarmHotKey(ShellState& shell) {
+  if (!shell.hotKeyArmed) return;
+  EndCapture();
+  shell.hotKeyArmed = false;
+}
+
 void RearmHotKey(ShellState& shell) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   ShowCursor(TRUE);
-  EndCapture();
+  DisarmHotKey(shell);
   ArmHotKey(shell);
   SaveShellSetupSettings(shell);
 }

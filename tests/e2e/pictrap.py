@@ -194,6 +194,12 @@ def resident_kib(proc):
     return int(re.search(r"VmRSS:\s+(\d+)", status).group(1))
 
 
+def cpu_ticks(proc):
+    """User and system time the program has used, in clock ticks (1/100 s)."""
+    fields = Path(f"/proc/{unix_pid(proc)}/stat").read_text().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
 def gdi_objects(desktop, hwnd):
     rc, out = desktop.wintest("probe", str(hwnd), "gdi")
     assert rc == 0, out

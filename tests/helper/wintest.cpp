@@ -26,6 +26,8 @@
 //   modules PID                         the modules a process has loaded
 //   probe HWND sysmenu|gdi              read the window's process from inside (PROBE32.DLL)
 //   triggers                            arm SBHOOK32's right-click and timed triggers in turn
+//   library-state                       Armed and Busy of SBHOOK32's shared state (the copy of
+//                                       the library beside this program)
 //   hotspot                             the standard arrow's hot spot
 //   boxes                               every dialog captioned Pictrap: handle and first text
 //   foreground                          the foreground window's handle, 0 for none
@@ -506,6 +508,16 @@ int CountRequests(DWORD ms) {
   return count;
 }
 
+// Waits up to `ms` for the first request, then counts what else comes in
+// `grace` ms more.
+int CountRequestsAfterFirst(DWORD ms, DWORD grace) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    if (const int first = CountRequests(50)) return first + CountRequests(grace);
+  }
+  return 0;
+}
+
 int Triggers() {
   HMODULE lib = LoadLibraryA("SBHOOK32.DLL");
   if (lib == nullptr) return 2;
@@ -522,7 +534,7 @@ int Triggers() {
   std::printf("arm-again=%d error=%lu\n", again, GetLastError());
   std::printf("ready\n");
   std::fflush(stdout);
-  std::printf("click-requests=%d\n", CountRequests(6000));
+  std::printf("click-requests=%d\n", CountRequestsAfterFirst(30000, 1500));
   std::printf("end-click=%d\n", end());
   std::printf("arm-timed=%d\n", armTimed(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2, 1));
   std::fflush(stdout);
@@ -531,6 +543,24 @@ int Triggers() {
   std::printf("end-again=%d\n", end());
   std::printf("timed-after-end=%d\n", CountRequests(1500));
   return 0;
+}
+
+// CaptureState's first two variables, Armed and Busy, read where every
+// process that maps this copy of the library sees them: its shared section.
+int LibraryState() {
+  HMODULE lib = LoadLibraryA("SBHOOK32.DLL");
+  if (lib == nullptr) return 2;
+  const auto* base = reinterpret_cast<const BYTE*>(lib);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if (std::strncmp(reinterpret_cast<const char*>(section->Name), "sbhk_dat", 8) != 0) continue;
+    const auto* state = reinterpret_cast<const volatile LONG*>(base + section->VirtualAddress);
+    std::printf("armed=%ld busy=%ld\n", state[0], state[1]);
+    return 0;
+  }
+  return 3;
 }
 
 int Hotspot() {
@@ -719,6 +749,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "modules")) rc = Modules(argc, argv);
   else if (!std::strcmp(cmd, "probe")) rc = Probe(argc, argv);
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
+  else if (!std::strcmp(cmd, "library-state")) rc = LibraryState();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
