@@ -213,17 +213,8 @@ def system_menu(desktop, hwnd):
     return [tuple(line.split("\t")) for line in out.splitlines() if line]
 
 
-def menu_item_looks_enabled(desktop, index):
-    """Opens the icon's real system menu and tells from its pixels whether
-    item `index` (from 0; separators do not count) is drawn enabled (black
-    text) or greyed. Closes the menu again."""
-    xdotool(desktop, "mousemove", 40, 756, "click", 1)
-    rc, out = desktop.wintest("find", "-", "#32768", "5000")
-    assert rc == 0, "the system menu did not open"
-    time.sleep(0.5)
-    left, top, right, bottom = window_rect(desktop, int(out.split()[0]))
-    image = screen(desktop)
-    xdotool(desktop, "key", "Escape")
+def text_bands(image, left, top, right, bottom):
+    """The dark, colourless pixels of each line of text in a menu's rectangle."""
     px = image.load()
     bands, inside = [], False
     for y in range(top + 2, bottom - 2):
@@ -234,6 +225,29 @@ def menu_item_looks_enabled(desktop, index):
         inside = bool(ink)
         if ink:
             bands[-1].extend(ink)
+    return bands
+
+
+def menu_item_looks_enabled(desktop, index):
+    """Opens the icon's real system menu and tells from its pixels whether
+    item `index` (from 0; separators do not count) is drawn enabled (black
+    text) or greyed. Closes the menu again."""
+    xdotool(desktop, "mousemove", 40, 756, "click", 1)
+    rc, out = desktop.wintest("find", "-", "#32768", "5000")
+    assert rc == 0, "the system menu did not open"
+    time.sleep(0.5)
+    left, top, right, bottom = window_rect(desktop, int(out.split()[0]))
+    # A loaded machine draws the menu late: read it until two looks agree.
+    bands, previous = [], None
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
+        time.sleep(0.3)
+        bands = text_bands(screen(desktop), left, top, right, bottom)
+        if len(bands) > index and bands == previous:
+            break
+        previous = bands
+    xdotool(desktop, "key", "Escape")
+    assert len(bands) > index, f"the menu shows {len(bands)} items"
     return min(sum(p) for p in bands[index]) < 150
 
 
