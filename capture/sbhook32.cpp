@@ -8,6 +8,7 @@
 #include "capture/hotkey.h"
 #include "capture/selection.h"
 #include "capture/shared_state_win.h"
+#include "capture/trackers_win.h"
 #include "capture/triggers.h"
 
 // One copy for every process that maps the library. The explicit initialiser
@@ -98,9 +99,10 @@ extern "C" int WINAPI InitScreenCaptureTimed(HWND notify, DWORD mode, UINT messa
 // Besides the hot key, this hook sees Esc everywhere: during a selection it
 // ends the selection and goes no further.
 extern "C" LRESULT WINAPI KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (DecideEscape(g_state, code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam)) !=
-      EscapeDecision::PassOn) {
-    return 1;
+  switch (DecideEscape(g_state, code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam))) {
+    case EscapeDecision::Cancel: SignalSelectionEnded(); return 1;
+    case EscapeDecision::Swallow: return 1;
+    case EscapeDecision::PassOn: break;
   }
   const HotKeyEvent event{code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam),
                           (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0};

@@ -33,7 +33,7 @@ void RestoreArrow() {
 }
 
 // How long the wait for a selection sleeps at most between two looks at
-// the shared flags: the delay from the selection's end to the grab.
+// the shared flags, should no wake-up come.
 constexpr DWORD kSelectionPollMs = 10;
 
 // A tracker may still be in the middle of a hook call on another thread when
@@ -235,9 +235,13 @@ WORD CaptureWhileBusy(HGLOBAL* dib) {
 }  // namespace
 
 void WaitForSelection() {
-  // The tracker signals only through the shared flags, in whatever process
-  // runs it, so nothing arrives here when it ends the selection: look at
-  // them at least every 10 ms, and at once after each message of our own.
+  // The tracker runs in whatever process owns the window under the pointer
+  // and signals through the shared flags; its event wakes this thread at
+  // once, and without it the flags are looked at every 10 ms. Messages of
+  // our own are dispatched as they come, the flags tested after each.
+  const KernelHandle ended(CreateSelectionEndedEvent());
+  HANDLE handles[1] = {ended.get()};
+  const DWORD count = ended.get() != nullptr ? 1 : 0;
   MSG msg;
   while (!SelectionEnded(g_state)) {
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -245,7 +249,7 @@ void WaitForSelection() {
       DispatchMessageA(&msg);
       continue;
     }
-    MsgWaitForMultipleObjectsEx(0, nullptr, kSelectionPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MsgWaitForMultipleObjectsEx(count, handles, kSelectionPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 

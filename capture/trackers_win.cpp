@@ -5,6 +5,7 @@
 // since each call may come from a different application's process.
 #include "capture/trackers_win.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "capture/sbhook32.h"
@@ -113,6 +114,16 @@ void InvertReadout(HDC screen, const Band& band) {
   BitBlt(screen, at.x, at.y, size.cx, size.cy, memory.get(), 0, 0, SRCINVERT);
 }
 
+void SelectionEventName(char* name, std::size_t size) {
+  std::snprintf(name, size, "Pictrap.SelectionEnded.%08X", static_cast<unsigned>(g_state.NotifyWindow));
+}
+
+// CaptureRect is written; the flag, then the wake-up.
+void EndSelection() {
+  PublishSelection(g_state);
+  SignalSelectionEnded();
+}
+
 bool InstallTracker(HOOKPROC procedure) {
   RemoveTracker();
   HHOOK hook = SetWindowsHookExA(WH_MOUSE, procedure, LibraryModule(), 0);
@@ -138,6 +149,19 @@ void RemoveTracker() {
   if (g_state.TrackerHookHandle == 0) return;
   UnhookWindowsHookEx(FromState<HHOOK>(g_state.TrackerHookHandle));
   g_state.TrackerHookHandle = 0;
+}
+
+HANDLE CreateSelectionEndedEvent() {
+  char name[64];
+  SelectionEventName(name, sizeof name);
+  return CreateEventA(nullptr, FALSE, FALSE, name);
+}
+
+void SignalSelectionEnded() {
+  char name[64];
+  SelectionEventName(name, sizeof name);
+  const KernelHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, name));
+  if (event.get() != nullptr) SetEvent(event.get());
 }
 
 TrackerHold::TrackerHold(DWORD timeoutMs) : held_(TryEnterTracker(g_state.InHook)) {
@@ -221,7 +245,7 @@ extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) 
       // Erased before the flag: the grab starts as soon as it is seen.
       DrawCurrentBand();
       FinishArea(g_state);
-      PublishSelection(g_state);
+      EndSelection();
       return 1;
   }
   return PassOn(entry, code, wParam, lParam);
@@ -252,7 +276,7 @@ extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam
       g_state.CaptureRect = picked != nullptr && GetWindowRect(picked, &r)
                                 ? CaptureRectangle{r.left, r.top, r.right, r.bottom}
                                 : CaptureRectangle{0, 0, 0, 0};
-      PublishSelection(g_state);
+      EndSelection();
       return 1;
     }
     default: return PassOn(entry, code, wParam, lParam);
@@ -272,7 +296,7 @@ extern "C" LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam) {
     case TrackerAction::Finish:
       // CaptureRect holds the box where it was last drawn; CaptureScreen
       // erases it.
-      PublishSelection(g_state);
+      EndSelection();
       return 1;
     default: return PassOn(entry, code, wParam, lParam);
   }

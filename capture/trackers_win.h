@@ -29,6 +29,13 @@ void InvertWindowFrame(HWND window);
 // hidden child is never picked.
 HWND WindowAtCursor();
 
+// The waiting thread's wake-up: an event named after the notify window, set
+// by whoever ends the selection (a tracker, or Esc in the keyboard hook) in
+// whatever process it runs. The shared flags stay the truth; the event only
+// saves the wait its sleep. Null when it cannot be made.
+HANDLE CreateSelectionEndedEvent();
+void SignalSelectionEnded();
+
 // The trackers' guard (InHook) held by SHOTBOX's own thread: while it is
 // held every tracker swallows its events and draws nothing. Taken while
 // CaptureScreen draws the first feedback, and after a tracker is removed to
