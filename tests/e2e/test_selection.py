@@ -113,7 +113,8 @@ def capture(path):
 def start_windows(desktop):
     """A full-screen pattern under a dialog that has the focus; returns
     (pattern process, dialog process, dialog, its button, its hidden button)."""
-    pattern_proc, _ = start_pattern(desktop, 0, 0, 1024, 744, popup=True)
+    pattern_proc, pattern = start_pattern(desktop, 0, 0, 1024, 744, popup=True)
+    pattern_proc.hwnd = pattern
     dialog_proc = desktop.start([BIN / "wintest.exe", "dialog", "600", "400"])
     out = wait_output(desktop, dialog_proc, "hidden=")
     dialog, button, hidden = map(int, re.search(r"hwnd=(\d+) button=(\d+) hidden=(\d+)", out).groups())
@@ -227,7 +228,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
 
 def test_object_frames_the_control_not_its_parent_and_esc(desktop, app_dir):
     write_ini(app_dir, Mode=4, IncludeCursor=0)
-    _pattern, dialog_proc, dialog, button, hidden = start_windows(desktop)
+    pattern_proc, dialog_proc, dialog, button, hidden = start_windows(desktop)
     _proc, hwnd = start_pictrap(desktop, app_dir)
     steady(desktop, hwnd, dialog)
     button_rect, dialog_rect, hidden_rect = (window_rect(desktop, w) for w in (button, dialog, hidden))
@@ -253,6 +254,10 @@ def test_object_frames_the_control_not_its_parent_and_esc(desktop, app_dir):
     move(desktop, hidden_rect[0] + 20, hidden_rect[1] + 20)
     wait_state(desktop, app_dir, PickedWindow=dialog)
     framed(dialog_rect)
+    # Onto another program's window: that program's thread moves the frame.
+    move(desktop, 300, 200)
+    wait_state(desktop, app_dir, PickedWindow=pattern_proc.hwnd)
+    framed((0, 0, 1024, 744))
     move(desktop, button_rect[0] + 20, button_rect[1] + 20)
     wait_state(desktop, app_dir, PickedWindow=button)
     framed(button_rect)
