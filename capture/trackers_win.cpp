@@ -118,8 +118,19 @@ void SelectionEventName(char* name, std::size_t size) {
   std::snprintf(name, size, "Pictrap.SelectionEnded.%08X", static_cast<unsigned>(g_state.NotifyWindow));
 }
 
-// CaptureRect is written; the flag, then the wake-up.
+// The grab starts as soon as the flag is seen, in another process, so what
+// this thread erased must be on the screen first: GDI may batch a thread's
+// drawing and a display server may still hold it in this connection's queue
+// (under Wine, an X connection). Reading a pixel back waits for both.
+void SettleScreen() {
+  GdiFlush();
+  WindowDc screen;
+  if (screen.get() != nullptr) GetPixel(screen.get(), 0, 0);
+}
+
+// CaptureRect is written and the feedback erased; the flag, then the wake-up.
 void EndSelection() {
+  SettleScreen();
   PublishSelection(g_state);
   SignalSelectionEnded();
 }
@@ -242,8 +253,7 @@ extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) 
       DrawCurrentBand();  // a band of one pixel: only its readout shows
       return 1;
     case TrackerAction::Finish:
-      // Erased before the flag: the grab starts as soon as it is seen.
-      DrawCurrentBand();
+      DrawCurrentBand();  // erased before the flag: see EndSelection
       FinishArea(g_state);
       EndSelection();
       return 1;
