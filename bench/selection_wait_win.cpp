@@ -6,9 +6,9 @@
 //                                     time is read from outside, like SHOTBOX's)
 //   selection_wait latency DLL N      N Area selections through SBHOOK32's CaptureScreen, each
 //                                     completed by calling its Area tracker from a second thread;
-//                                     prints the milliseconds from the call that sets
-//                                     SelectionDone to CaptureScreen's return (the grab of one
-//                                     pixel included)
+//                                     prints the milliseconds from SelectionDone turning 1 (seen
+//                                     by a third thread) to CaptureScreen's return: the wake-up,
+//                                     unhooking, the cursor and the grab of one pixel
 //   selection_wait tight-latency N    the same delay for the tight loop, the flag set by a
 //                                     second thread
 #include <windows.h>
@@ -116,6 +116,15 @@ using AreaHook = LRESULT(WINAPI*)(int, WPARAM, LPARAM);
 AreaHook g_area = nullptr;
 CaptureState* g_state = nullptr;
 
+// The moment the tracker's flag turns: watched from a thread of its own,
+// since the tracker erases its band before it sets the flag.
+DWORD WINAPI WatchFlag(void*) {
+  while (const_cast<volatile std::int32_t&>(g_state->SelectionDone) == 0) {
+  }
+  g_setAt = Now();
+  return 0;
+}
+
 // The user's two releases, as the Area tracker receives them, once the
 // tracker is in place.
 DWORD WINAPI SelectArea(void*) {
@@ -124,8 +133,11 @@ DWORD WINAPI SelectArea(void*) {
   MOUSEHOOKSTRUCT data{};
   g_area(HC_ACTION, WM_LBUTTONUP, reinterpret_cast<LPARAM>(&data));
   Sleep(20);
-  g_setAt = Now();
+  HANDLE watcher = CreateThread(nullptr, 0, WatchFlag, nullptr, 0, nullptr);
+  SetThreadPriority(watcher, THREAD_PRIORITY_HIGHEST);
   g_area(HC_ACTION, WM_LBUTTONUP, reinterpret_cast<LPARAM>(&data));
+  WaitForSingleObject(watcher, INFINITE);
+  CloseHandle(watcher);
   return 0;
 }
 
