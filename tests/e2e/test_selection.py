@@ -299,7 +299,10 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     pattern_proc, _dialog_proc, dialog, _b, _h = start_windows(desktop)
     _proc, hwnd = start_pictrap(desktop, app_dir)
     steady(desktop, hwnd, dialog)
-    move(desktop, 500, 300)
+    # Where the program puts the pointer: Wine refuses to warp the X pointer
+    # while another client holds a grab, and the box then centres itself on
+    # the pointer at its first move, wherever that is.
+    move(desktop, 100, 50)
     base = screen(desktop)
 
     # The box starts at the top left with the pointer at its centre.
