@@ -56,7 +56,13 @@ void KeepBoth(HGLOBAL names, HGLOBAL mode, HGLOBAL* devNames, HGLOBAL* devMode) 
   *devMode = nullptr;
 }
 
-void Report(Status code) { ShowError(kProductName, code); }
+// Every report comes with the status window hidden: the pipeline shows it
+// before the printer is looked up, and no progress goes on behind an error
+// that has ended the print.
+void Report(Status code) {
+  HideStatus();
+  ShowError(kProductName, code);
+}
 
 // The default printer's blocks, without a dialog, when nothing is saved yet.
 void EnsurePrinterSetup(ShellState& shell) {
@@ -222,8 +228,7 @@ int PrintCapture(ShellState& shell) {
                    placement.heightHundredths, shell.settings.IncFileName != 0 ? 1 : 0, shell.currentFileName,
                    placement.textX, placement.textY, 0);
   }
-  // The printer context is gone and the status window hidden before the
-  // job's error is shown.
+  // The printer context is gone before the job's error is shown.
   HideStatus();
   if (job != StatusOk) Report(job);
   return 0;

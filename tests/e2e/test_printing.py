@@ -138,6 +138,8 @@ def test_no_printer_reports_901_and_keeps_the_capture(desktop, app_dir, printers
     hotkey(desktop)
     box, text = boxes(desktop, 30000)
     assert text == NO_PRINTER
+    status = desktop.find("Pictrap", "Status", 5000)
+    assert status and desktop.info(status)["visible"] == "0", "no progress window behind the report"
     dismiss(desktop, box)
     assert boxes(desktop, 500) == (None, None), "nothing else is reported"
     assert wait_file(app_dir / "cap1.bmp")
