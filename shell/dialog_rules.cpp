@@ -82,10 +82,15 @@ CaptureSetupUpdate CaptureSetupCommand(CaptureSetupModel* m, int id, bool checke
 std::int32_t CorrectDefinedSize(const char* text, std::int32_t extent, bool* rewrite) {
   char first[10] = "";
   std::snprintf(first, sizeof first, "%s", text != nullptr ? text : "");
-  const std::int32_t value = ParseProfileInt(first);
-  const bool outside = value < 2 || value > extent;
-  if (rewrite != nullptr) *rewrite = outside;
-  return outside ? extent : value;
+  std::int32_t value = ParseProfileInt(first);
+  if (value < 2 || value > extent) value = extent;
+  // Whatever else the box holds (leading zeros, blanks, characters past the
+  // ninth) it must show the number the record takes, or the box would say
+  // 0000000640 while the capture box is 64 pixels wide.
+  char shown[16];
+  std::snprintf(shown, sizeof shown, "%ld", static_cast<long>(value));
+  if (rewrite != nullptr) *rewrite = text == nullptr || std::strcmp(text, shown) != 0;
+  return value;
 }
 
 std::size_t ToEditLineEndings(const char* text, std::size_t length, char* out, std::size_t size) {

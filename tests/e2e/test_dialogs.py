@@ -121,9 +121,9 @@ def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(des
     now = by_id(controls(desktop, dialog))
     assert (now[107].text, now[109].text) == ("1024", "768")
     click(desktop, dialog, 107)
-    clear_and_type(desktop, "640")
+    clear_and_type(desktop, "0640")
     click(desktop, dialog, 102)                   # Full Screen; 640 fits a 1024-pixel screen
-    assert by_id(controls(desktop, dialog))[107].text == "640"
+    assert by_id(controls(desktop, dialog))[107].text == "640", "the box shows the number it stores"
     for cid in (205, 221, 222, 223):              # F5, and only Shift
         click(desktop, dialog, cid)
 
