@@ -316,7 +316,7 @@ def test_help_of_our_own_without_a_help_file(desktop, app_dir):
     rc, text = desktop.wintest("gettext", text_box.strip())
     assert rc == 0
     for phrase in ("Ctrl+Alt+F11", "Full Screen", "Defined Size", "Disk Saving Setup", "SHOTBOX.INI",
-                   "[Pictrap]", "CapDir", "AutoNamePrefix", "IncFileName"):
+                   "[Pictrap]", "CapDir", "AutoNamePrefix", "IncFileName", "begin with Cap, whatever the prefix"):
         assert phrase in text, phrase
     assert len(text.splitlines()) > 40, "one line per line of the text"
     assert desktop.info(program.main)["enabled"] == "1", "help leaves the program usable"
