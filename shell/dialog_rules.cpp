@@ -40,8 +40,7 @@ CaptureSetupModel StartCaptureSetup(const Settings& s) {
   m.mode = s.Mode;
   m.key = s.Key;
   m.greyscale = s.Greyscale != 0;
-  // Greyscale wins when both are on: only Greyscale is left to change.
-  m.blackWhite = s.Dither != 0 && !m.greyscale;
+  m.blackWhite = s.Dither != 0;
   m.printer = s.Print != 0;
   m.disk = s.AutoSave != 0;
   m.storedIncFileName = s.IncFileName != 0;
@@ -52,7 +51,10 @@ CaptureSetupEnabling CaptureSetupEnablingOf(const CaptureSetupModel& m) {
   CaptureSetupEnabling e{};
   e.includeCursor = m.mode != 0 && m.mode != 5;
   e.definedSize = m.mode == 5;
-  e.greyscale = !m.blackWhite;
+  // Each locks the other while it is checked. With both checked (from the
+  // file) Greyscale is in charge: it stays usable, and once it is cleared
+  // the checked Convert to B&W locks it like any other time.
+  e.greyscale = m.greyscale || !m.blackWhite;
   e.blackWhite = !m.greyscale;
   e.diskSetup = m.disk;
   e.incFileName = m.printer && m.disk;

@@ -126,10 +126,11 @@ TEST(CaptureSetup, GreyscaleAndBlackWhiteExcludeEachOther) {
 
 TEST(CaptureSetup, BothOnFromTheFileFollowTheCheckBoxes) {
   // Opened with both on, Convert to B&W is checked but locked. Once
-  // Greyscale is off, clearing Convert to B&W must leave Greyscale usable:
-  // the working state is what the box shows, not a blind toggle.
+  // Greyscale is off, the checked Convert to B&W locks Greyscale as any
+  // checked Convert to B&W does; clearing it frees both. The working state
+  // is what the box shows, not a blind toggle.
   CaptureSetupModel m = StartCaptureSetup(WithSwitches(1, 1, 1, 0, 0, 0));
-  EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_GREYSCALE, false).enabling), "101100");
+  EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_GREYSCALE, false).enabling), "100100");
   EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_BLACK_WHITE, false).enabling), "101100");
   EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_BLACK_WHITE, true).enabling), "100100");
 }
