@@ -251,6 +251,7 @@ def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, app_dir,
 
 
 def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, app_dir):
+    (app_dir / "browsed").mkdir()
     write_ini(app_dir, AutoNamePrefix="ABCDEFGH", AutoName=1, CapFormat=3)
     program = Pictrap(desktop, app_dir)
     setup, disk = open_disk_setup(desktop, program)
@@ -273,10 +274,15 @@ def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, app_dir):
     xdotool(desktop, "key", "End", "BackSpace", "BackSpace")
     xdotool(desktop, "type", "Z")
     assert by_id(controls(desktop, disk))[102].text == "ABZ"
+    click_rect(desktop, list_items(desktop, disk, 1121)["[browsed]"], repeat=2)
+    assert wait_for(lambda: by_id(controls(desktop, disk))[1088].text.lower().endswith("browsed"))
     before = (app_dir / "SHOTBOX.INI").read_bytes()
     click(desktop, disk, IDCANCEL)               # Cancel writes nothing
     assert gone(desktop, disk)
     assert (app_dir / "SHOTBOX.INI").read_bytes() == before
+    # Nor does the program keep the folder it browsed to open: it can go.
+    desktop.run(["cmd", "/c", "rmdir", windows_path(app_dir / "browsed")])
+    assert not (app_dir / "browsed").exists(), "the program holds the browsed folder as its current directory"
     click(desktop, setup, IDCANCEL)
     program.close()
 
