@@ -13,22 +13,18 @@
 #include "capture/shared_state_win.h"
 #include "imaging/gdi_guards_win.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace {
 
-// This process's own copy of the library. A cursor is loaded in the process
-// that sets it: a cursor handle made in SHOTBOX need not be usable in the
-// application whose thread runs the hook.
-HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
-
+// A cursor is loaded in the process that sets it, from that process's own
+// copy of the library: a cursor handle made in SHOTBOX need not be usable in
+// the application whose thread runs the hook.
 HCURSOR CrossCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "CROSS");
+  static const HCURSOR cursor = LoadCursorA(LibraryModule(), "CROSS");
   return cursor;
 }
 
 HCURSOR MoveCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "MOVE");
+  static const HCURSOR cursor = LoadCursorA(LibraryModule(), "MOVE");
   return cursor;
 }
 

@@ -2,14 +2,15 @@
 application, each capture mode against a window of ours, the processing
 chain and the clipboard, the system menu, one copy at a time, CTL3D32 present
 and absent."""
+import re
 import time
 
 from PIL import Image
 
 from conftest import wait_for
-from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
+from pictrap import (BIN, ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
                      menu_item_looks_enabled, pattern_image, screen, start_pattern, start_pictrap, system_menu,
-                     wait_file, window_rect, write_ini, xdotool)
+                     wait_file, wait_output, window_rect, write_ini, xdotool)
 
 CF_BITMAP, CF_DIB, CF_PALETTE = 2, 8, 9
 
@@ -194,3 +195,19 @@ def test_processing_chain_in_order_and_the_clipboard(desktop, app_dir):
                           capture_output=True, timeout=30, check=True).stdout
     from_x = Image.open(io.BytesIO(data)).convert("RGB")
     assert differing(from_x, negative) == []
+
+
+def test_hot_key_armed_while_another_process_holds_the_library_elsewhere(desktop, app_dir):
+    # The first process to load the library need not be SHOTBOX, nor have it
+    # at the same address: the hooks must name SHOTBOX's own copy.
+    library = "Z:" + str(app_dir / "SBHOOK32.DLL").replace("/", "\\")
+    holder = desktop.start([BIN / "wintest.exe", "load-relocated", library])
+    out = wait_output(desktop, holder, "base=")
+    m = re.search(r"base=(\w+) preferred=(\w+)", out)
+    assert m and int(m.group(1), 16) != int(m.group(2), 16), f"the library was not relocated: {out!r}"
+    proc, hwnd = start_pictrap(desktop, app_dir)
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)
+    assert wait_file(app_dir / "cap1.bmp")
+    desktop.wintest("post", str(hwnd), str(WM_CLOSE))
+    assert proc.wait(timeout=30) == 0
