@@ -73,6 +73,10 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
         assert x1 - x0 <= 2 and y1 - y0 <= 20 and 40 <= y0 <= 80, (x0, y0, x1, y1)
     assert not [p for p in app_dir.iterdir() if p.name.startswith("Cap")], "the whole path is lower case"
     assert boxes(desktop, 300) == (None, None), "nothing reported"
+    # The keyboard went back with the activation: typing goes on where it was.
+    xdotool(desktop, "type", "abc")
+    assert wait_for(lambda: "helloabc" in desktop.wintest("controls", str(notepad))[1]), \
+        desktop.wintest("controls", str(notepad))[1]
     assert desktop.info(hwnd)["iconic"] == "1"
     assert {m[0]: m[1] for m in system_menu(desktop, hwnd)}["0xf000"] == "enabled"
     assert menu_item_looks_enabled(desktop, 2), "View Last Capture once there is one"
