@@ -107,6 +107,37 @@ FunctionEnd
 !insertmacro CLOSE_RUNNING ""
 !insertmacro CLOSE_RUNNING "un."
 
+; After Pictrap has closed, its hook library can stay loaded in the programs
+; its hook ran in (Windows lets it go when they next take a message; Wine
+; only when they end), and a loaded file cannot be deleted, though it can be
+; moved. After a short wait it is moved into the user's Temp folder and
+; deleted at the next log-in by the user's RunOnce key: the per-user way, as
+; a delete at restart would need administrator rights.
+!macro REMOVE_HOOK_LIBRARY
+  StrCpy $1 0
+  ${Do}
+    ClearErrors
+    Delete "$INSTDIR\SBHOOK32.DLL"
+    ${IfNot} ${FileExists} "$INSTDIR\SBHOOK32.DLL"
+    ${OrIf} $1 >= 20
+      ${ExitDo}
+    ${EndIf}
+    Sleep 250
+    IntOp $1 $1 + 1
+  ${Loop}
+  ${If} ${FileExists} "$INSTDIR\SBHOOK32.DLL"
+    GetTempFileName $2
+    Delete $2
+    ClearErrors
+    Rename "$INSTDIR\SBHOOK32.DLL" $2
+    ${IfNot} ${Errors}
+      ${GetFileName} $2 $3
+      WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\RunOnce" "Pictrap $3" \
+        '"$SYSDIR\cmd.exe" /d /c del /f /q "$2"'
+    ${EndIf}
+  ${EndIf}
+!macroend
+
 ; Captures land in the program's current directory: the shortcuts start it
 ; in the user's Pictures folder, where pictures are looked for.
 !macro SHORTCUT path
@@ -118,6 +149,8 @@ FunctionEnd
 Section "Pictrap and its Start-menu shortcut" SecProgram
   SectionIn RO
   Call CloseRunningPictrap
+  ; An earlier version's hook library may still be loaded elsewhere.
+  !insertmacro REMOVE_HOOK_LIBRARY
   SetOutPath "$INSTDIR"
   File "${STAGE}\SHOTBOX.EXE"
   File "${STAGE}\SBHOOK32.DLL"
@@ -161,24 +194,9 @@ Function StartPictrap
   Exec '"$INSTDIR\SHOTBOX.EXE"'
 FunctionEnd
 
-; The hook library can stay loaded in other programs for a moment after
-; Pictrap has closed; its file cannot be deleted until they let it go.
-!macro DELETE_PATIENTLY file
-  StrCpy $1 0
-  ${Do}
-    ClearErrors
-    Delete "${file}"
-    ${IfNot} ${Errors}
-      ${ExitDo}
-    ${EndIf}
-    Sleep 250
-    IntOp $1 $1 + 1
-  ${LoopUntil} $1 >= 40
-!macroend
-
 Section "Uninstall"
   Call un.CloseRunningPictrap
-  !insertmacro DELETE_PATIENTLY "$INSTDIR\SBHOOK32.DLL"
+  !insertmacro REMOVE_HOOK_LIBRARY
   Delete "$INSTDIR\SHOTBOX.EXE"
   Delete "$INSTDIR\SBMSG32.DLL"
   Delete "$INSTDIR\README.TXT"
