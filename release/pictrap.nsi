@@ -209,4 +209,12 @@ Section "Uninstall"
   Delete "$SMPROGRAMS\Pictrap.lnk"
   Delete "$SMSTARTUP\Pictrap.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; The uninstaller runs from a copy of itself in a folder of Temp, which it
+  ; cannot delete while it runs: that goes at the next log-in too.
+  ${GetFileName} $EXEDIR $3
+  StrCpy $4 $3 4
+  ${If} $4 == "~nsu"
+    WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\RunOnce" "Pictrap $3" \
+      '"$SYSDIR\cmd.exe" /d /c rd /s /q "$EXEDIR"'
+  ${EndIf}
 SectionEnd
