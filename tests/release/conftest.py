@@ -78,7 +78,13 @@ def fresh_desktop(request):
         shutil.rmtree(root, ignore_errors=True)
 
 
-def save_screen(desktop, name):
-    """Keeps a picture of the desktop for the README in build/e2e-screens/."""
+def save_screen(desktop, name, box=None):
+    """Keeps a picture of the desktop, or of the box (left, top, right,
+    bottom) on it, for the README in build/e2e-screens/."""
+    from PIL import Image
     SCREENS.mkdir(parents=True, exist_ok=True)
     desktop.screenshot(SCREENS / name)
+    if box is not None:
+        with Image.open(SCREENS / name) as whole:
+            part = whole.crop(box)
+        part.save(SCREENS / name)
