@@ -167,8 +167,15 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     hwnd = d.find("Pictrap", "Pictrap", 30000)
     assert hwnd, "Pictrap did not start at log-in"
     capture_pattern(d, d.home)
-    d.wintest("post", str(hwnd), str(WM_CLOSE))
+
+    # Installed again over it, without the log-in shortcut this time: the
+    # running copy is closed, and its hook library, still loaded in the
+    # pattern window's process, set aside.
+    assert d.run([release.setup, "/S", "/NOSTARTUP"], timeout=180).returncode == 0
     assert d.wintest("gone", str(hwnd), "10000")[0] == 0
+    assert sorted(p.name for p in programs.iterdir()) == INSTALLED
+    assert (programs / "SBHOOK32.DLL").read_bytes() == release.members["SBHOOK32.DLL"]
+    assert shortcuts[0].exists() and not shortcuts[1].exists()
 
     # From the Start menu, with settings that save into the program's own
     # folder; it stays running, and its hook library stays loaded in the
@@ -189,13 +196,14 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     assert not any(s.exists() for s in shortcuts)
     assert registry_values(d, UNINSTALL_KEY) is None
 
-    # The hook library, still loaded elsewhere, was moved into Temp; it and
-    # the uninstaller's copy go at the next log-in.
+    # The hook library, still loaded elsewhere at the reinstall and at the
+    # uninstall, was moved into Temp each time; those files and the
+    # uninstaller's copy go at the next log-in.
     later = registry_values(d, RUN_ONCE_KEY)
-    assert sorted(later) == sorted(n for n in later if n.startswith("Pictrap ")) and len(later) == 2
+    assert all(n.startswith("Pictrap ") for n in later) and len(later) == 3
     pending = [from_windows(d, shlex.split(cmd, posix=False)[-1]) for cmd in later.values()]
     set_aside = [p for p in pending if p.is_file()]
-    assert len(set_aside) == 1 and set_aside[0].read_bytes() == release.members["SBHOOK32.DLL"]
+    assert len(set_aside) == 2 and all(p.read_bytes() == release.members["SBHOOK32.DLL"] for p in set_aside)
 
     # Nothing else of ours: besides the captures and what the next log-in
     # removes, only the standard places the installer filled stay: the
