@@ -9,6 +9,17 @@ bool BeginArming(CaptureState& s, const ArmingArguments& a, bool armedWindowExis
     s.ClickHookHandle = 0;
     s.TimerId = 0;
   }
+  // A program arms only between its captures, so no capture runs now. What
+  // says otherwise was left by a program that ended inside CaptureScreen (a
+  // selection it was killed in, say) while other processes kept the library
+  // mapped: left set, Busy would keep every trigger from posting while the
+  // hook still swallowed the hot key, and the new arming would be deaf.
+  s.Busy = 0;
+  s.SelectionDone = 0;
+  s.Tracking = 0;
+  s.InHook = 0;
+  s.TrackerHookHandle = 0;
+  s.RightButtonHeld = 0;
   s.Armed = 1;
   s.NotifyWindow = a.notifyWindow;
   s.Mode = static_cast<std::uint16_t>(a.mode);

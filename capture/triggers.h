@@ -25,6 +25,8 @@ struct ArmingArguments {
 // armed for a window that still exists. An arming whose window has gone (its
 // program ended without disarming, and another process keeps the library
 // mapped) is stale: it is forgotten and the new arming takes its place.
+// Arming also clears what a capture leaves set while it runs (Busy, the
+// tracker's state), since none runs while a program arms.
 bool BeginArming(CaptureState& state, const ArmingArguments& args, bool armedWindowExists);
 // Records the installed hook or timer. A null handle means the system refused
 // it: the library is left disarmed, so the arming call reports 0 and a later

@@ -15,8 +15,11 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
   cat <<EOT
-Pictrap runs as an icon; close it from its system menu. The hot key is
-Ctrl+Alt+F11, and captures are saved as cap1.bmp, cap2.bmp, ... in $PWD.
+Pictrap runs as an icon; close it from its system menu (Alt+Space while it
+has the focus). The hot key is Ctrl+Alt+F11, and captures are saved as
+cap1.bmp, cap2.bmp, ... in $PWD. Under Wine the hot key is seen only while
+a Windows program of this Wine prefix has the keyboard focus, for example
+notepad started with: WINEPREFIX=$WINEPREFIX wine notepad
 
 On most Linux desktops Ctrl+Alt+F1 to F12 switch virtual consoles, so that
 key never reaches Wine. To use another one, close Pictrap and put, for

@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool xauth x11-utils x11-xkb-utils
   imagemagick libtiff-tools netpbm xclip
   python3-pil python3-pytest python3-pefile
+  ghostscript poppler-utils
   nsis
 )
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "shell/ctl3d_win.h"
+#include "shell/dialogs_win.h"
 #include "shell/main_window_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
@@ -46,6 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (IsHelpMessage(g_shell, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

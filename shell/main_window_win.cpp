@@ -4,11 +4,14 @@
 #include "shell/main_window_win.h"
 
 #include "capture/sbhook32.h"
+#include "printing/printing_win.h"
 #include "shell/ctl3d_win.h"
+#include "shell/dialogs_win.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -22,13 +25,21 @@ void RewriteSystemMenu(HWND window) {
   ModifyMenuA(menu, SC_MAXIMIZE, MF_BYCOMMAND | MF_STRING, IDM_ABOUT, "&About");
 }
 
+// Gives one command the state; true when it had another.
+bool SetCommandState(HMENU menu, UINT command, UINT state) {
+  const UINT previous = EnableMenuItem(menu, command, MF_BYCOMMAND | state);
+  return previous != static_cast<UINT>(-1) && (previous & (MF_GRAYED | MF_DISABLED)) != state;
+}
+
 // The system greys Move, Size and Minimize for an icon; the commands that
 // stand in their places are enabled, View Last Capture only with a capture.
-void EnableCommands(HWND window) {
+// True when any state had to change.
+bool EnableCommands(HWND window) {
   HMENU menu = GetSystemMenu(window, FALSE);
-  EnableMenuItem(menu, IDM_VIEW_CAPTURE, MF_BYCOMMAND | (g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(menu, IDM_PRINTER_SETUP, MF_BYCOMMAND | MF_ENABLED);
-  EnableMenuItem(menu, IDM_HELP, MF_BYCOMMAND | MF_ENABLED);
+  bool changed = SetCommandState(menu, IDM_VIEW_CAPTURE, g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED);
+  changed |= SetCommandState(menu, IDM_PRINTER_SETUP, MF_ENABLED);
+  changed |= SetCommandState(menu, IDM_HELP, MF_ENABLED);
+  return changed;
 }
 
 LRESULT OnCreate(HWND window) {
@@ -48,13 +59,13 @@ LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
   }
-  EndCapture();
+  DisarmHotKey(g_shell);
   DiscardLastCapture(g_shell);
   if (g_shell.printerDevMode != nullptr) g_shell.printerDevMode = GlobalFree(g_shell.printerDevMode);
   if (g_shell.printerDevNames != nullptr) g_shell.printerDevNames = GlobalFree(g_shell.printerDevNames);
   DestroyStatusWindow(window);
   g_shell.statusWindow = nullptr;
-  WinHelpA(window, g_shell.helpPath, HELP_QUIT, 0);
+  CloseHelp(g_shell);
   Ctl3dStop(g_shell.instance);
   PostQuitMessage(0);
   return 0;
@@ -75,20 +86,21 @@ LRESULT OnQueryEndSession(HWND window) {
   return 0;
 }
 
-// Capture Setup: the dialog (DialogBoxParamA on "CaptureSetup", 0 for OK)
-// comes with the setup dialogs; its OK is followed by RearmHotKey.
-void RunCaptureSetup() {}
+// The new mode, key and size reach the capture library only by arming again.
+void RunCaptureSetup() {
+  if (RunCaptureSetupDialog(g_shell) == 0) RearmHotKey(g_shell);
+}
 
-// PrinterSetup(mainWindow, instance, &printerDevNames, &printerDevMode) comes with printing.
-void RunPrinterSetup() {}
+// The printer chosen here holds until the program ends.
+void RunPrinterSetup(HWND window) {
+  PrinterSetup(window, g_shell.instance, &g_shell.printerDevNames, &g_shell.printerDevMode);
+}
 
-// The capture viewer opens here with the viewer.
-void ViewLastCapture() {}
+void ViewLastCapture() { OpenViewer(g_shell); }
 
-void OpenHelp(HWND window) { WinHelpA(window, g_shell.helpPath, HELP_CONTENTS, 0); }
+void OpenHelp() { ShowHelp(g_shell); }
 
-// The About dialog (DialogBoxParamA on "About") comes with the setup dialogs.
-void ShowAbout() {}
+void ShowAbout() { RunAboutDialog(g_shell); }
 
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   if (g_shell.busy) {
@@ -97,9 +109,9 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   }
   switch (wParam) {
     case IDM_CAPTURE_SETUP: RunCaptureSetup(); return 0;
-    case IDM_PRINTER_SETUP: RunPrinterSetup(); return 0;
+    case IDM_PRINTER_SETUP: RunPrinterSetup(window); return 0;
     case IDM_VIEW_CAPTURE: ViewLastCapture(); return 0;
-    case IDM_HELP: OpenHelp(window); return 0;
+    case IDM_HELP: OpenHelp(); return 0;
     case IDM_ABOUT: ShowAbout(); return 0;
     default: return DefWindowProcA(window, WM_SYSCOMMAND, wParam, lParam);
   }
@@ -130,9 +142,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_ENTERIDLE:
       // Wine sets the system menu's states for an icon again after the
-      // menu's own notices; once the menu is up, ours are put back.
-      if (wParam == MSGF_MENU) {
-        EnableCommands(window);
+      // menu's own notices; once the menu is up, ours are put back. The menu
+      // is repainted only then: every repaint ends in another idle notice,
+      // and repainting on each would keep the program busy while it is open.
+      if (wParam == MSGF_MENU && EnableCommands(window)) {
         InvalidateRect(reinterpret_cast<HWND>(lParam), nullptr, FALSE);
       }
       return DefWindowProcA(window, message, wParam, lParam);
@@ -163,10 +176,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 bool ArmHotKey(ShellState& shell) {
   const Settings& s = shell.settings;
-  if (InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode), kCaptureRequestMessage,
-                                 s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift, s.Key, s.SizeWd, s.SizeHt) != 0) {
-    return true;
-  }
+  shell.hotKeyArmed = InitScreenCaptureKeystroke(shell.mainWindow, static_cast<DWORD>(s.Mode),
+                                                 kCaptureRequestMessage, s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift,
+                                                 s.Key, s.SizeWd, s.SizeHt) != 0;
+  if (shell.hotKeyArmed) return true;
   MessageBoxA(shell.mainWindow,
               "The capture hot key could not be set up, so Pictrap cannot take captures. Another program may be "
               "using the capture library: close it, then start Pictrap again.",
@@ -174,10 +187,16 @@ bool ArmHotKey(ShellState& shell) {
   return false;
 }
 
+void DisarmHotKey(ShellState& shell) {
+  if (!shell.hotKeyArmed) return;
+  EndCapture();
+  shell.hotKeyArmed = false;
+}
+
 void RearmHotKey(ShellState& shell) {
   SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   ShowCursor(TRUE);
-  EndCapture();
+  DisarmHotKey(shell);
   ArmHotKey(shell);
   SaveShellSetupSettings(shell);
 }

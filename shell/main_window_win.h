@@ -10,6 +10,8 @@ bool RegisterMainClass(HINSTANCE instance);
 // Arms the hot key with the settings. When the capture library refuses, the
 // user is told that no capture can be taken; returns false then.
 bool ArmHotKey(ShellState& shell);
+// Removes the hot key, when the library took our arming.
+void DisarmHotKey(ShellState& shell);
 // After Capture Setup's OK: wait cursor, disarm, arm with the new settings,
 // then save the setup settings (which also recounts the capture number).
 void RearmHotKey(ShellState& shell);

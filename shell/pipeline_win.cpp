@@ -15,9 +15,11 @@
 #include "imaging/dib_win.h"
 #include "imaging/greyscale.h"
 #include "messages/sbmsg32.h"
+#include "printing/printing_win.h"
 #include "shell/pipeline_rules.h"
 #include "shell/saving_win.h"
 #include "shell/status_window.h"
+#include "shell/viewer_win.h"
 
 namespace {
 
@@ -167,7 +169,7 @@ void SaveToDisk(ShellState& s) {
 void SendToPrinter(ShellState& s) {
   FormatPrintingText(s.currentFileName, s.statusText, sizeof s.statusText);
   ShowStatus(s.statusText);
-  // PrintCapture() goes here: it prints the last capture and reports its own errors.
+  PrintCapture(s);  // reports its own errors
   HideStatus();
 }
 
@@ -211,6 +213,10 @@ void ShowBusyBox(const ShellState& s) {
 }
 
 void DiscardLastCapture(ShellState& s) {
+  // The viewer paints from the image: it closes before the image goes, so
+  // that no paint can reach a released block. A capture requested while it
+  // is open then takes the screen, not the viewer.
+  CloseViewer(s);
   s.currentImage = MemFree(s.currentImage);
   if (s.currentPalette != nullptr) {
     DeleteObject(s.currentPalette);

@@ -7,7 +7,7 @@ import time
 from PIL import Image
 
 from conftest import wait_for
-from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, differing, dismiss, hotkey,
+from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
                      menu_item_looks_enabled, pattern_image, screen, start_pattern, start_pictrap, system_menu,
                      wait_file, window_rect, write_ini, xdotool)
 
@@ -36,6 +36,15 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     assert "CTL3D32.DLL" in modules.upper().split()
     # The real menu as the system draws it for the icon.
     assert [menu_item_looks_enabled(desktop, i) for i in range(5)] == [True, True, False, True, True]
+    # While it is open, the program waits like any other.
+    xdotool(desktop, "mousemove", 40, 756, "click", 1)
+    assert desktop.wintest("find", "-", "#32768", "5000")[0] == 0
+    time.sleep(0.5)
+    before = cpu_ticks(proc)
+    time.sleep(3)
+    spent = cpu_ticks(proc) - before
+    xdotool(desktop, "key", "Escape")
+    assert spent < 20, f"{spent / 100:.2f} s of processor time in 3 s with the menu open"
 
     desktop.start(["notepad"])
     notepad = desktop.find("-", "Notepad", 15000)

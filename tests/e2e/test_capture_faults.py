@@ -10,7 +10,7 @@ import time
 import pytest
 from PIL import Image
 
-from conftest import BIN
+from conftest import BIN, wait_for
 from pictrap import (CAPTURE_REQUEST, WM_CLOSE, boxes, client_rect, differing, dismiss, hotkey, lines, screen,
                      start_pattern, start_pictrap, wait_file, wait_output, windows_path,
                      write_ini, xdotool)
@@ -189,9 +189,18 @@ def test_capture_onto_a_full_disk(desktop, app_dir, full_drive):
     assert int.from_bytes(header[4:8], "little") == right - left, "the clipboard still got the picture"
 
 
+def library_state(desktop, folder):
+    """{"armed": n, "busy": n} of the copy of SBHOOK32 in `folder`."""
+    r = desktop.run([folder / "wintest.exe", "library-state"], cwd=folder)
+    assert r.returncode == 0, r.stdout
+    return {k: int(v) for k, v in (f.split("=") for f in r.stdout.split())}
+
+
 def test_other_triggers_armed_by_another_program(desktop, app_dir):
     """The right-click and timed triggers, armed by a small program; while it
-    holds the library, the program is told it has no hot key."""
+    holds the library, the program is told it has no hot key, and leaving
+    takes nothing from the other program. Then a program killed during a
+    capture leaves the library busy; the next one to arm is not deaf."""
     shutil.copy2(BIN / "wintest.exe", app_dir / "wintest.exe")
     target, _ = start_pattern(desktop, 100, 100, 300, 200)
     armer = desktop.start([app_dir / "wintest.exe", "triggers"], cwd=app_dir)
@@ -199,11 +208,15 @@ def test_other_triggers_armed_by_another_program(desktop, app_dir):
     assert "arm-click=1" in out and "arm-again=0 error=1247" in out, out
     assert "capture-null=101" in out
 
-    desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
+    refused = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
     box, text = boxes(desktop)
     assert text.startswith("The capture hot key could not be set up"), text
     dismiss(desktop, box)
-    assert desktop.find("Pictrap", "Pictrap", 5000), "it still runs, without a hot key"
+    hwnd = desktop.find("Pictrap", "Pictrap", 5000)
+    assert hwnd, "it still runs, without a hot key"
+    desktop.wintest("post", str(hwnd), str(WM_CLOSE))
+    assert refused.wait(timeout=30) == 0
+    assert library_state(desktop, app_dir)["armed"] == 1, "the other program's trigger stays armed"
 
     xdotool(desktop, "mousemove", 250, 200, "click", 3)
     xdotool(desktop, "click", 1)
@@ -217,3 +230,17 @@ def test_other_triggers_armed_by_another_program(desktop, app_dir):
     events = lines(desktop, target)
     assert "rbuttondown" not in events and "rbuttonup" not in events, "press and release are swallowed"
     assert "lbuttondown" in events, "other buttons pass"
+
+    # Killed inside CaptureScreen: an Area selection waits for the user.
+    write_ini(app_dir, Mode=0)
+    killed, _hwnd = start_pictrap(desktop, app_dir)
+    hotkey(desktop)
+    assert wait_for(lambda: library_state(desktop, app_dir)["busy"] == 1, timeout=20)
+    killed.kill()
+    killed.wait(timeout=30)
+    assert library_state(desktop, app_dir)["busy"] == 1, "other processes keep the library's state"
+    write_ini(app_dir, Mode=1)
+    start_pictrap(desktop, app_dir)
+    assert library_state(desktop, app_dir) == {"armed": 1, "busy": 0}
+    hotkey(desktop)
+    assert wait_file(app_dir / "cap1.bmp"), "the hot key captures again"

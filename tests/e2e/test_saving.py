@@ -320,24 +320,6 @@ def test_cancelling_a_pcx_save_from_the_keyboard(desktop, shell, tmp_path, key):
     assert list(shots.iterdir()) == [], "no file, not even a temporary one"
 
 
-@pytest.fixture
-def floppy(desktop, tmp_path):
-    """Drive A: on a folder, reported by Wine as removable."""
-    folder = tmp_path / "floppy"
-    folder.mkdir()
-    link = desktop.prefix / "dosdevices" / "a:"
-    if link.is_symlink():
-        link.unlink()
-    link.symlink_to(folder)
-    reg = tmp_path / "floppy.reg"
-    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"="floppy"\n\n')
-    desktop.run(["regedit", "/S", str(reg)])
-    yield folder
-    link.unlink()
-    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"=-\n\n')
-    desktop.run(["regedit", "/S", str(reg)])
-
-
 def test_save_as_on_a_removable_drive_keeps_the_stored_directory(desktop, shell, tmp_path, floppy):
     shots = capture_dir(tmp_path)
     write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))

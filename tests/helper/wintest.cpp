@@ -4,7 +4,7 @@
 //   find TITLE|- CLASS|- [TIMEOUT_MS]   print the window handle, exit 1 if none
 //   gone HWND [TIMEOUT_MS]              wait until the window no longer exists
 //   visible HWND [TIMEOUT_MS]           wait until the window is visible
-//   info HWND                           iconic, visible, rectangles, client origin, process id
+//   info HWND                           iconic, visible, rectangles, client origin, process id, enabled
 //   child HWND ID                       print the handle of the control with that id
 //   texts HWND                          class and text of every descendant
 //   post HWND MSG [WPARAM [LPARAM]]     PostMessage (numbers in decimal or 0x hex)
@@ -12,6 +12,11 @@
 //   showerror CAPTION CODE              call SBMSG32 ordinal 10 and return when dismissed
 //   clipboard                           list the clipboard formats present
 //   clipboard-dib FILE                  save the clipboard's CF_DIB block to FILE
+//   controls HWND                       id, class, visible, enabled, check state, screen rect, style, text of each child
+//   gettext HWND                        the whole text of a window or control (WM_GETTEXT)
+//   listitems HWND ID                   index, screen rect and text of each item of a list box
+//   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
+//   combo-selection HWND ID             the selected item's text of a dialog's combo box
 //   keys COMBO                          press e.g. ctrl+alt+F11 through SendInput
 //   pattern X Y W H [popup] [aware]     a window with known contents at a known place;
 //                                       prints hwnd= and then the keys and right clicks it gets;
@@ -22,6 +27,8 @@
 //   modules PID                         the modules a process has loaded
 //   probe HWND sysmenu|gdi              read the window's process from inside (PROBE32.DLL)
 //   triggers                            arm SBHOOK32's right-click and timed triggers in turn
+//   library-state                       Armed and Busy of SBHOOK32's shared state (the copy of
+//                                       the library beside this program)
 //   hotspot                             the standard arrow's hot spot
 //   boxes                               every dialog captioned Pictrap: handle and first text
 //   foreground                          the foreground window's handle, 0 for none
@@ -85,9 +92,10 @@ int Info(int argc, char** argv) {
   POINT origin = {0, 0};
   ClientToScreen(w, &origin);
   std::printf("iconic=%d\nvisible=%d\nrect=%ld,%ld,%ld,%ld\nclient=%ld,%ld\norigin=%ld,%ld\npid=%lu\n"
-              "focus=%d\nclass=%s\ntitle=%s\n",
+              "focus=%d\nclass=%s\ntitle=%s\nenabled=%d\n",
               IsIconic(w) ? 1 : 0, IsWindowVisible(w) ? 1 : 0, r.left, r.top, r.right, r.bottom,
-              c.right, c.bottom, origin.x, origin.y, pid, GetForegroundWindow() == w ? 1 : 0, cls, title);
+              c.right, c.bottom, origin.x, origin.y, pid, GetForegroundWindow() == w ? 1 : 0, cls, title,
+              IsWindowEnabled(w) ? 1 : 0);
   // The DPI awareness the window was made with (0 unaware, 1 system, 2 per
   // monitor), read through GetProcAddress: the calls are newer than Vista.
   HMODULE user = GetModuleHandleA("user32.dll");
@@ -181,6 +189,99 @@ int ClipboardDib(int argc, char** argv) {
   }
   CloseClipboard();
   return rc;
+}
+
+// Text through WM_GETTEXT, which reaches controls of other processes too.
+void ControlText(HWND w, char* text, int size) {
+  text[0] = '\0';
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(w, WM_GETTEXT, size, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &ignored);
+}
+
+BOOL CALLBACK PrintControl(HWND w, LPARAM) {
+  char cls[64] = "", text[512];
+  GetClassNameA(w, cls, sizeof cls);
+  ControlText(w, text, sizeof text);
+  for (char* c = text; *c; ++c) {
+    if (*c == '\t' || *c == '\r' || *c == '\n') *c = ' ';
+  }
+  RECT r;
+  GetWindowRect(w, &r);
+  int check = -1;
+  if (!lstrcmpiA(cls, "Button")) check = static_cast<int>(SendMessageA(w, BM_GETCHECK, 0, 0));
+  std::printf("%d\t%s\t%d\t%d\t%d\t%ld,%ld,%ld,%ld\t%#lx\t%s\n", GetDlgCtrlID(w), cls, IsWindowVisible(w) ? 1 : 0,
+              IsWindowEnabled(w) ? 1 : 0, check, r.left, r.top, r.right, r.bottom,
+              static_cast<unsigned long>(GetWindowLongA(w, GWL_STYLE)), text);
+  return TRUE;
+}
+
+int Controls(int argc, char** argv) {
+  if (argc < 3) return 2;
+  HWND w = WindowArg(argv[2]);
+  if (!IsWindow(w)) return 1;
+  EnumChildWindows(w, PrintControl, 0);
+  return 0;
+}
+
+int GetText(int argc, char** argv) {
+  if (argc < 3) return 2;
+  HWND w = WindowArg(argv[2]);
+  if (!IsWindow(w)) return 1;
+  static char text[65536];
+  ControlText(w, text, sizeof text);
+  std::fputs(text, stdout);
+  return 0;
+}
+
+int ListItems(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND list = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
+  if (list == nullptr) return 1;
+  const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    // Through the wide message: the file dialogs' lists are Unicode, and the
+    // ANSI one does not convert across processes.
+    WCHAR wide[512] = L"";
+    char text[512] = "";
+    if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 512) {
+      SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+    }
+    RECT r{};
+    SendMessageA(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    std::printf("%ld\t%ld,%ld,%ld,%ld\t%s\n", static_cast<long>(i), r.left, r.top, r.right, r.bottom, text);
+  }
+  return 0;
+}
+
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// An in-memory dialog template with the given font, mapped by the system.
+int DialogSize(int argc, char** argv) {
+  if (argc < 6) return 2;
+  alignas(4) static WORD buffer[256] = {};
+  auto* t = reinterpret_cast<DLGTEMPLATE*>(buffer);
+  t->style = DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  t->cx = static_cast<short>(Number(argv[4]));
+  t->cy = static_cast<short>(Number(argv[5]));
+  WORD* p = reinterpret_cast<WORD*>(t + 1);
+  *p++ = 0;  // no menu
+  *p++ = 0;  // standard class
+  *p++ = 0;  // no title
+  *p++ = static_cast<WORD>(Number(argv[3]));
+  p += MultiByteToWideChar(CP_ACP, 0, argv[2], -1, reinterpret_cast<WCHAR*>(p), 64);
+  HWND d = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), t, nullptr, PlainDialogProc, 0);
+  if (d == nullptr) return 1;
+  RECT units = {0, 0, t->cx, t->cy};
+  MapDialogRect(d, &units);
+  RECT client, window;
+  GetClientRect(d, &client);
+  GetWindowRect(d, &window);
+  std::printf("mapped=%ld,%ld\nclient=%ld,%ld\nwindow=%ld,%ld\n", units.right, units.bottom, client.right,
+              client.bottom, window.right - window.left, window.bottom - window.top);
+  DestroyWindow(d);
+  return 0;
 }
 
 // --- keys -----------------------------------------------------------------
@@ -427,6 +528,16 @@ int CountRequests(DWORD ms) {
   return count;
 }
 
+// Waits up to `ms` for the first request, then counts what else comes in
+// `grace` ms more.
+int CountRequestsAfterFirst(DWORD ms, DWORD grace) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    if (const int first = CountRequests(50)) return first + CountRequests(grace);
+  }
+  return 0;
+}
+
 int Triggers() {
   HMODULE lib = LoadLibraryA("SBHOOK32.DLL");
   if (lib == nullptr) return 2;
@@ -443,7 +554,7 @@ int Triggers() {
   std::printf("arm-again=%d error=%lu\n", again, GetLastError());
   std::printf("ready\n");
   std::fflush(stdout);
-  std::printf("click-requests=%d\n", CountRequests(6000));
+  std::printf("click-requests=%d\n", CountRequestsAfterFirst(30000, 1500));
   std::printf("end-click=%d\n", end());
   std::printf("arm-timed=%d\n", armTimed(notify, 1, kRequest, 0, 0, 1, 1, 0, 10, 2, 2, 1));
   std::fflush(stdout);
@@ -452,6 +563,24 @@ int Triggers() {
   std::printf("end-again=%d\n", end());
   std::printf("timed-after-end=%d\n", CountRequests(1500));
   return 0;
+}
+
+// CaptureState's first two variables, Armed and Busy, read where every
+// process that maps this copy of the library sees them: its shared section.
+int LibraryState() {
+  HMODULE lib = LoadLibraryA("SBHOOK32.DLL");
+  if (lib == nullptr) return 2;
+  const auto* base = reinterpret_cast<const BYTE*>(lib);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if (std::strncmp(reinterpret_cast<const char*>(section->Name), "sbhk_dat", 8) != 0) continue;
+    const auto* state = reinterpret_cast<const volatile LONG*>(base + section->VirtualAddress);
+    std::printf("armed=%ld busy=%ld\n", state[0], state[1]);
+    return 0;
+  }
+  return 3;
 }
 
 int Hotspot() {
@@ -631,6 +760,23 @@ int Version(int argc, char** argv) {
   return rc;
 }
 
+int ComboSelection(int argc, char** argv) {
+  if (argc < 4) return 2;
+  HWND combo = GetDlgItem(WindowArg(argv[2]), static_cast<int>(Number(argv[3])));
+  if (combo == nullptr) return 1;
+  // Wide messages: the system dialogs' combo boxes are Unicode windows, and
+  // another process's ANSI request comes back unconverted.
+  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  wchar_t wide[256] = L"";
+  if (index != CB_ERR && SendMessageW(combo, CB_GETLBTEXTLEN, index, 0) < 256) {
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide));
+  }
+  char text[512] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  std::printf("%s\n", text);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -648,6 +794,11 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "showerror")) rc = CallShowError(argc, argv);
   else if (!std::strcmp(cmd, "clipboard")) rc = Clipboard();
   else if (!std::strcmp(cmd, "clipboard-dib")) rc = ClipboardDib(argc, argv);
+  else if (!std::strcmp(cmd, "controls")) rc = Controls(argc, argv);
+  else if (!std::strcmp(cmd, "gettext")) rc = GetText(argc, argv);
+  else if (!std::strcmp(cmd, "listitems")) rc = ListItems(argc, argv);
+  else if (!std::strcmp(cmd, "dialogsize")) rc = DialogSize(argc, argv);
+  else if (!std::strcmp(cmd, "combo-selection")) rc = ComboSelection(argc, argv);
   else if (!std::strcmp(cmd, "keys")) rc = Keys(argc, argv);
   else if (!std::strcmp(cmd, "pattern")) rc = Pattern(argc, argv);
   else if (!std::strcmp(cmd, "hold-clipboard")) rc = HoldClipboard(argc, argv);
@@ -655,6 +806,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "modules")) rc = Modules(argc, argv);
   else if (!std::strcmp(cmd, "probe")) rc = Probe(argc, argv);
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
+  else if (!std::strcmp(cmd, "library-state")) rc = LibraryState();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);

@@ -57,6 +57,26 @@ TEST(Arming, StaleArmingOfAVanishedWindowIsReplaced) {
   EXPECT_EQ(TriggerToRemove(s), Trigger::Keyboard);
 }
 
+TEST(Arming, ClearsWhatAProgramThatDiedInACaptureLeftSet) {
+  for (const bool stale : {true, false}) {
+    CaptureState s{};
+    BeginArming(s, kArgs, false);
+    FinishArming(s, Trigger::Keyboard, 0x55);
+    // Killed during an Area selection: inside CaptureScreen, tracker installed.
+    s.Busy = 1;
+    s.Tracking = 1;
+    s.InHook = 1;
+    s.SelectionDone = 1;
+    s.TrackerHookHandle = 0x66;
+    s.RightButtonHeld = 1;
+    if (!stale) FinishDisarming(s, Trigger::Keyboard);  // or it had disarmed, and another program armed
+    ASSERT_TRUE(BeginArming(s, kArgs, false));
+    EXPECT_EQ(s.Busy, 0) << "a trigger that never posts would make the new program deaf";
+    EXPECT_EQ(s.Tracking + s.InHook + s.SelectionDone + s.RightButtonHeld, 0);
+    EXPECT_EQ(s.TrackerHookHandle, 0u);
+  }
+}
+
 TEST(Arming, RefusedHookOrTimerLeavesTheLibraryDisarmed) {
   for (Trigger t : {Trigger::Keyboard, Trigger::Click, Trigger::Timer}) {
     CaptureState s{};
