@@ -6,7 +6,9 @@
 #include "capture/sbhook32.h"
 
 #include "capture/hotkey.h"
+#include "capture/selection.h"
 #include "capture/shared_state_win.h"
+#include "capture/trackers_win.h"
 #include "capture/triggers.h"
 
 // One copy for every process that maps the library. The explicit initialiser
@@ -18,7 +20,7 @@ __attribute__((section("sbhk_dat"), shared)) CaptureState g_state = {
     .KeyIndex = 0, .CrossCursor = 0, .NotifyWindow = 0, .PickedWindow = 0, .KeyboardHookHandle = 0,
     .ClickHookHandle = 0, .TrackerHookHandle = 0, .ModuleHandle = 0, .BoxWidth = 0, .BoxHeight = 0,
     .Anchor = {0, 0}, .Current = {0, 0}, .CaptureRect = {0, 0, 0, 0}, .Mode = 0,
-    .NotifyMessage = 0, .TimerId = 0};
+    .NotifyMessage = 0, .TimerId = 0, .SelectionCancelled = 0, .EscapeHeld = 0};
 
 namespace {
 
@@ -94,7 +96,14 @@ extern "C" int WINAPI InitScreenCaptureTimed(HWND notify, DWORD mode, UINT messa
   return CompleteArming(Trigger::Timer, static_cast<std::uint32_t>(timer));
 }
 
+// Besides the hot key, this hook sees Esc everywhere: during a selection it
+// ends the selection and goes no further.
 extern "C" LRESULT WINAPI KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+  switch (DecideEscape(g_state, code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam))) {
+    case EscapeDecision::Cancel: SignalSelectionEnded(); return 1;
+    case EscapeDecision::Swallow: return 1;
+    case EscapeDecision::PassOn: break;
+  }
   const HotKeyEvent event{code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam),
                           (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0};
   const HotKeySetting setting{g_state.NeedAlt, g_state.NeedCtrl, g_state.NeedShift, g_state.KeyIndex};

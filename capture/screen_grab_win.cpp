@@ -5,6 +5,7 @@
 
 #include "capture/grab_geometry.h"
 #include "capture/sbhook32.h"
+#include "capture/selection.h"
 #include "capture/shared_state_win.h"
 #include "capture/trackers_win.h"
 #include "imaging/dib.h"
@@ -13,8 +14,6 @@
 #include "platform/memory.h"
 
 namespace {
-
-volatile std::int32_t& SharedFlag(std::int32_t& flag) { return const_cast<volatile std::int32_t&>(flag); }
 
 HWND NotifyWindow() { return FromState<HWND>(g_state.NotifyWindow); }
 
@@ -26,91 +25,125 @@ void DrainThreadQueue() {
   }
 }
 
-// A cursor of the library's own, or the system's look-alike until the
-// library carries that resource.
-HCURSOR LibraryCursor(const char* name, LPCSTR fallback) {
-  HCURSOR c = LoadCursorA(LibraryModule(), name);
-  return c != nullptr ? c : LoadCursorA(nullptr, fallback);
-}
+HCURSOR LibraryCursor(const char* name) { return LoadCursorA(LibraryModule(), name); }
 
 void RestoreArrow() {
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   ShowCursor(TRUE);
 }
 
-// Each row computes CaptureRect for one mode. False: there is nothing to
-// capture, and the capture reports 802.
-bool AreaRect() {
-  g_state.CrossCursor = ToState(LibraryCursor("CROSS", IDC_CROSS));
+// How long the wait for a selection sleeps at most between two looks at
+// the shared flags, should no wake-up come.
+constexpr DWORD kSelectionPollMs = 10;
+
+// A tracker may still be in the middle of a hook call on another thread when
+// the selection ends; it is given this long to finish drawing.
+constexpr DWORD kTrackerDrawingWait = 250;
+
+// Each row computes CaptureRect for one mode: 0, 802 when there is nothing
+// to capture, 100 when the user abandoned the selection with Esc.
+Status AreaRect() {
+  g_state.CrossCursor = ToState(LibraryCursor("CROSS"));
   SetCapture(NotifyWindow());
   SetCursor(FromState<HCURSOR>(g_state.CrossCursor));
   ShowCursor(TRUE);
   ReleaseCapture();
-  if (!InstallAreaTracker()) return false;
+  ResetSelection(g_state);
   g_state.Tracking = 0;
+  if (!InstallAreaTracker()) return StatusEmptyCapture;
   WaitForSelection();
   RemoveTracker();
-  g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
+  TrackerHold settled(kTrackerDrawingWait);
+  const bool completed = SelectionCompleted(g_state);
+  // The tracker erases its band when it completes; a cancelled one leaves it.
+  if (!completed && g_state.Tracking != 0) {
+    DrawSizeBand(g_state.Anchor.x, g_state.Anchor.y, g_state.Current.x, g_state.Current.y);
+  }
+  g_state.Tracking = 0;
+  settled.Release();
+  if (completed) g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
   RestoreArrow();
-  return true;
+  return completed ? StatusOk : StatusCancelled;
 }
 
-bool FullScreenRect() {
+Status FullScreenRect() {
   DrainThreadQueue();
   if (g_state.HideForFullScreen != 0) ShowWindow(NotifyWindow(), SW_HIDE);
   OwnedDc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-  if (display.get() == nullptr) return false;
+  if (display.get() == nullptr) return StatusEmptyCapture;
   g_state.CaptureRect = CaptureRectangle{0, 0, GetDeviceCaps(display.get(), HORZRES),
                                          GetDeviceCaps(display.get(), VERTRES)};
-  return true;
+  return StatusOk;
 }
 
 // With no foreground window there is no client area or window to take; the
 // rectangle of an earlier capture would be a different window's.
-bool ClientAreaRect() {
+Status ClientAreaRect() {
   HWND foreground = GetForegroundWindow();
   RECT client;
-  if (foreground == nullptr || !GetClientRect(foreground, &client)) return false;
+  if (foreground == nullptr || !GetClientRect(foreground, &client)) return StatusEmptyCapture;
   POINT topLeft{client.left, client.top}, bottomRight{client.right, client.bottom};
-  if (!ClientToScreen(foreground, &topLeft) || !ClientToScreen(foreground, &bottomRight)) return false;
+  if (!ClientToScreen(foreground, &topLeft) || !ClientToScreen(foreground, &bottomRight)) {
+    return StatusEmptyCapture;
+  }
   g_state.CaptureRect = CaptureRectangle{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-  return true;
+  return StatusOk;
 }
 
-bool WindowRect() {
+Status WindowRect() {
   HWND foreground = GetForegroundWindow();
   RECT r;
-  if (foreground == nullptr || !GetWindowRect(foreground, &r)) return false;
+  if (foreground == nullptr || !GetWindowRect(foreground, &r)) return StatusEmptyCapture;
   g_state.CaptureRect = CaptureRectangle{r.left, r.top, r.right, r.bottom};
-  return true;
+  return StatusOk;
 }
 
-bool ObjectRect() {
-  if (!InstallObjectTracker()) return false;
+// The first frame is drawn while the trackers are held off, so that no move
+// arriving meanwhile can frame a second window.
+Status ObjectRect() {
+  {
+    ResetSelection(g_state);
+    TrackerHold held(kTrackerDrawingWait);
+    g_state.PickedWindow = 0;
+    if (!InstallObjectTracker()) return StatusEmptyCapture;
+  }
   WaitForSelection();
   RemoveTracker();
-  return true;
+  TrackerHold settled(kTrackerDrawingWait);
+  if (SelectionCompleted(g_state)) return StatusOk;  // the tracker took its frame away
+  InvertWindowFrame(FromState<HWND>(g_state.PickedWindow));
+  g_state.PickedWindow = 0;
+  return StatusCancelled;
 }
 
-bool DefinedSizeRect() {
-  if (!InstallBoxTracker()) return false;
-  g_state.CaptureRect = BoxStartRect(g_state.BoxWidth, g_state.BoxHeight);
-  g_state.Anchor = BoxAnchor(g_state.BoxWidth, g_state.BoxHeight);
-  SetCursor(LibraryCursor("MOVE", IDC_SIZEALL));
-  SetCursorPos(g_state.Anchor.x, g_state.Anchor.y);
-  ShowCursor(TRUE);
-  DrawBoxOutline();
+// The box is drawn while the trackers are held off: the move that setting
+// the pointer causes must not reach a tracker before the box is on screen.
+Status DefinedSizeRect() {
+  {
+    ResetSelection(g_state);
+    TrackerHold held(kTrackerDrawingWait);
+    if (!InstallBoxTracker()) return StatusEmptyCapture;
+    g_state.CaptureRect = BoxStartRect(g_state.BoxWidth, g_state.BoxHeight);
+    g_state.Anchor = BoxAnchor(g_state.BoxWidth, g_state.BoxHeight);
+    SetCursor(LibraryCursor("MOVE"));
+    SetCursorPos(g_state.Anchor.x, g_state.Anchor.y);
+    ShowCursor(TRUE);
+    DrawBoxOutline();
+  }
   WaitForSelection();
+  RemoveTracker();
+  TrackerHold settled(kTrackerDrawingWait);
   DrawBoxOutline();  // drawn by inversion: the second drawing erases it
-  g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
-  RemoveTracker();
+  settled.Release();
+  const bool completed = SelectionCompleted(g_state);
+  if (completed) g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
   RestoreArrow();
-  return true;
+  return completed ? StatusOk : StatusCancelled;
 }
 
 struct ModeRow {
   std::uint16_t mode;
-  bool (*computeRect)();
+  Status (*computeRect)();
 };
 
 constexpr ModeRow kModeTable[] = {
@@ -120,11 +153,11 @@ constexpr ModeRow kModeTable[] = {
 
 // A mode outside the table computes nothing: the grab takes CaptureRect as
 // the previous capture left it (all zero at first, which is empty).
-bool ComputeCaptureRect(std::uint16_t mode) {
+Status ComputeCaptureRect(std::uint16_t mode) {
   for (const ModeRow& row : kModeTable) {
     if (row.mode == mode) return row.computeRect();
   }
-  return true;
+  return StatusOk;
 }
 
 // The pointer on screen now. GetCursorInfo sees the shape another
@@ -183,10 +216,11 @@ void ShowAgainWithoutActivation(HWND window) {
 
 WORD CaptureWhileBusy(HGLOBAL* dib) {
   const std::uint16_t mode = g_state.Mode;
-  const bool haveRect = ComputeCaptureRect(mode);
+  const Status selected = ComputeCaptureRect(mode);
+  if (selected == StatusCancelled) return selected;  // nothing is grabbed
   const CaptureRectangle r = g_state.CaptureRect;
   HBITMAP grabbed = nullptr;
-  const WORD grab = haveRect ? GrabScreenRect(r.left, r.top, r.right, r.bottom, &grabbed) : WORD{StatusEmptyCapture};
+  const WORD grab = selected == StatusOk ? GrabScreenRect(r.left, r.top, r.right, r.bottom, &grabbed) : selected;
   if (g_state.HideForFullScreen != 0 && mode == ModeFullScreen) ShowAgainWithoutActivation(NotifyWindow());
   GdiObject<HBITMAP> bitmap(grabbed);
   if (grab != StatusOk) return grab;
@@ -201,19 +235,21 @@ WORD CaptureWhileBusy(HGLOBAL* dib) {
 }  // namespace
 
 void WaitForSelection() {
-  volatile std::int32_t& done = SharedFlag(g_state.SelectionDone);
-  done = 0;
-  // The tracker signals only through the shared flag, so nothing wakes this
-  // thread when it is set: look at it at least every 10 ms, and at once
-  // whenever a message of our own arrives.
+  // The tracker runs in whatever process owns the window under the pointer
+  // and signals through the shared flags; its event wakes this thread at
+  // once, and without it the flags are looked at every 10 ms. Messages of
+  // our own are dispatched as they come, the flags tested after each.
+  const KernelHandle ended(CreateSelectionEndedEvent());
+  HANDLE handles[1] = {ended.get()};
+  const DWORD count = ended.get() != nullptr ? 1 : 0;
   MSG msg;
-  while (done == 0) {
+  while (!SelectionEnded(g_state)) {
     if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
       continue;
     }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MsgWaitForMultipleObjectsEx(count, handles, kSelectionPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 

@@ -14,5 +14,6 @@ WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap);
 // 0, 101, 102 (no memory) or 801 (the pixels could not be read).
 WORD BitmapToPackedDib(HBITMAP bitmap, HGLOBAL* dib);
 // Dispatches this thread's messages until a tracker in whatever process owns
-// the window under the pointer sets SelectionDone.
+// the window under the pointer sets SelectionDone, or Esc cancels the
+// selection. It sleeps between looks at the flags: no busy wait.
 void WaitForSelection();

@@ -1,7 +1,8 @@
-// Small non-copyable guards for device contexts and GDI objects, shared by
-// SHOTBOX and SBHOOK32 so that no exit path can forget to release a DC, put a
-// selection back or delete an object. A copyable guard would release twice:
-// every one deletes its copy operations.
+// Small non-copyable guards for device contexts, GDI objects, kernel handles
+// and the current directory, shared by SHOTBOX and SBHOOK32 so that no exit
+// path can forget to release a DC, put a selection back, delete an object or
+// close a handle. A copyable guard would release twice: every one deletes its
+// copy operations.
 #pragma once
 
 #include <windows.h>
@@ -102,4 +103,42 @@ class PaletteSelection {
  private:
   HDC dc_;
   HPALETTE previous_;
+};
+
+// A kernel object's handle (an event, a thread), closed with CloseHandle.
+// Null means none; INVALID_HANDLE_VALUE is not used by the calls it holds.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~KernelHandle() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// The process's current directory, put back when the guard ends. The file
+// dialogs move it to the directory the user browsed to, whether the dialog
+// ends with OK or Cancel; left there for the rest of a long run it would hold
+// that directory open, so that it could be neither deleted nor renamed, and
+// its removable drive not ejected.
+class CurrentDirectoryKeeper {
+ public:
+  CurrentDirectoryKeeper() {
+    const DWORD n = GetCurrentDirectoryA(sizeof path_, path_);
+    saved_ = n > 0 && n < sizeof path_;
+  }
+  ~CurrentDirectoryKeeper() {
+    if (saved_) SetCurrentDirectoryA(path_);
+  }
+  CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+  CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+ private:
+  char path_[MAX_PATH];
+  bool saved_;
 };

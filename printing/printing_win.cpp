@@ -3,6 +3,8 @@
 // its steps, where the status window's Cancel is also noticed.
 #include "printing/printing_win.h"
 
+#include <winspool.h>
+
 #include <cstddef>
 #include <cstring>
 
@@ -32,15 +34,51 @@ struct PrintJob {
 };
 PrintJob g_job{};
 
-BOOL RunPrintDlg(PRINTDLGA* record, DWORD* error) {
-  const BOOL ok = PrintDlgA(record);
-  *error = ok ? 0 : CommDlgExtendedError();
-  return ok;
-}
-
 HGLOBAL FreeBlock(HGLOBAL block) {
   if (block != nullptr) GlobalFree(block);
   return nullptr;
+}
+
+// A name inside a DEVNAMES block, or null when its offset or its end lies
+// outside the block.
+const char* DevName(const char* block, SIZE_T size, WORD offset) {
+  if (offset < sizeof(DEVNAMES) || offset >= size) return nullptr;
+  return std::memchr(block + offset, '\0', size - offset) != nullptr ? block + offset : nullptr;
+}
+
+// False only when the system says no printer of that name is installed; a
+// printer it cannot open for another reason (rights, a server away) is still
+// the user's choice.
+bool PrinterInstalled(HGLOBAL devNames) {
+  const SIZE_T size = GlobalSize(devNames);
+  const auto* names = static_cast<const char*>(GlobalLock(devNames));
+  if (names == nullptr) return true;
+  bool installed = true;
+  if (size >= sizeof(DEVNAMES)) {
+    const char* device = DevName(names, size, reinterpret_cast<const DEVNAMES*>(names)->wDeviceOffset);
+    HANDLE printer = nullptr;
+    if (device != nullptr && OpenPrinterA(const_cast<char*>(device), &printer, nullptr)) {
+      ClosePrinter(printer);
+    } else if (device != nullptr) {
+      installed = GetLastError() != ERROR_INVALID_PRINTER_NAME;
+    }
+  }
+  GlobalUnlock(devNames);
+  return installed;
+}
+
+BOOL RunPrintDlg(PRINTDLGA* record, DWORD* error) {
+  // Windows refuses a saved printer that has since been removed with
+  // PDERR_PRINTERNOTFOUND. Wine opens the dialog on the default printer
+  // instead, and a Cancel there hands the removed one back, which no print
+  // could then open. Answer as Windows does, before any dialog.
+  if (record->hDevNames != nullptr && !PrinterInstalled(record->hDevNames)) {
+    *error = PDERR_PRINTERNOTFOUND;
+    return FALSE;
+  }
+  const BOOL ok = PrintDlgA(record);
+  *error = ok ? 0 : CommDlgExtendedError();
+  return ok;
 }
 
 // The saved setup holds both blocks or none: a lone block is freed.
@@ -56,7 +94,13 @@ void KeepBoth(HGLOBAL names, HGLOBAL mode, HGLOBAL* devNames, HGLOBAL* devMode) 
   *devMode = nullptr;
 }
 
-void Report(Status code) { ShowError(kProductName, code); }
+// Every report comes with the status window hidden: the pipeline shows it
+// before the printer is looked up, and no progress goes on behind an error
+// that has ended the print.
+void Report(Status code) {
+  HideStatus();
+  ShowError(kProductName, code);
+}
 
 // The default printer's blocks, without a dialog, when nothing is saved yet.
 void EnsurePrinterSetup(ShellState& shell) {
@@ -70,13 +114,6 @@ void EnsurePrinterSetup(ShellState& shell) {
   record.Flags = PD_RETURNDEFAULT;
   PrintDlgA(&record);
   KeepBoth(record.hDevNames, record.hDevMode, &shell.printerDevNames, &shell.printerDevMode);
-}
-
-// A name inside a DEVNAMES block, or null when its offset or its end lies
-// outside the block.
-const char* DevName(const char* block, SIZE_T size, WORD offset) {
-  if (offset < sizeof(DEVNAMES) || offset >= size) return nullptr;
-  return std::memchr(block + offset, '\0', size - offset) != nullptr ? block + offset : nullptr;
 }
 
 HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
@@ -222,8 +259,7 @@ int PrintCapture(ShellState& shell) {
                    placement.heightHundredths, shell.settings.IncFileName != 0 ? 1 : 0, shell.currentFileName,
                    placement.textX, placement.textY, 0);
   }
-  // The printer context is gone and the status window hidden before the
-  // job's error is shown.
+  // The printer context is gone before the job's error is shown.
   HideStatus();
   if (job != StatusOk) Report(job);
   return 0;

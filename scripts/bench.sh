@@ -2,7 +2,8 @@
 # Builds the benchmarks (native, optimised, no sanitizers) and runs them,
 # printing each of our operations' speed against its yardstick; then the
 # capture itself under Wine on a 1920x1080 display: hot key to file beside
-# scrot and ImageMagick, where the time goes, and peak memory.
+# scrot and ImageMagick, where the time goes, and peak memory; and the wait
+# for an Area selection: CPU time and wake-up delay beside a tight loop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,4 +27,6 @@ scripts/build.sh win32 >/dev/null
 # The print job runs only under Wine: the Windows build, timed there.
 echo
 /usr/bin/python3 scripts/print_bench.py || status=$?
+echo
+/usr/bin/python3 scripts/bench_selection.py
 exit $status

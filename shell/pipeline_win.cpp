@@ -242,7 +242,8 @@ void RunCapturePipeline(ShellState& s) {
   SettleMainWindow(s);
   if (status != StatusOk) {
     s.currentImage = MemFree(s.currentImage);  // the library hands out nothing on failure
-    Report(status);
+    // Esc during the selection was the user's own choice: nothing to report.
+    if (status != StatusCancelled) Report(status);
     s.busy = false;
     return;
   }

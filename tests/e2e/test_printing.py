@@ -138,6 +138,8 @@ def test_no_printer_reports_901_and_keeps_the_capture(desktop, app_dir, printers
     hotkey(desktop)
     box, text = boxes(desktop, 30000)
     assert text == NO_PRINTER
+    status = desktop.find("Pictrap", "Status", 5000)
+    assert status and desktop.info(status)["visible"] == "0", "no progress window behind the report"
     dismiss(desktop, box)
     assert boxes(desktop, 500) == (None, None), "nothing else is reported"
     assert wait_file(app_dir / "cap1.bmp")
@@ -194,7 +196,8 @@ def print_capture(desktop, pattern):
 
 def test_printer_setup_from_the_system_menu(desktop, app_dir, printers):
     """The chosen printer takes the next captures; Cancel keeps it; once it
-    is uninstalled, Printer Setup opens on the default printer."""
+    is uninstalled, Printer Setup opens on the default printer, and the
+    default printer is what a Cancel there leaves, not the one that is gone."""
     printers.install("PTA", default=True)
     printers.install("PTB")
     write_ini(app_dir, Mode=2, AutoSave=0, Print=1)
@@ -221,7 +224,7 @@ def test_printer_setup_from_the_system_menu(desktop, app_dir, printers):
     printers.remove("PTB")
     dialog = printer_setup_from_the_menu(desktop)
     assert chosen_printer(desktop, dialog) == "PTA"
-    click_control(desktop, dialog, 1)
+    click_control(desktop, dialog, 2)  # Cancel
     assert desktop.wintest("gone", str(dialog), "10000")[0] == 0
     print_capture(desktop, pattern)
     single_job(printers, "PTA")

@@ -17,7 +17,7 @@
 //   listitems HWND ID                   index, screen rect and text of each item of a list box
 //   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
 //   combo-selection HWND ID             the selected item's text of a dialog's combo box
-//   keys COMBO                          press e.g. ctrl+alt+F11 through SendInput
+//   keys COMBO                          press e.g. ctrl+alt+F11 or esc through SendInput
 //   pattern X Y W H [popup] [aware]     a window with known contents at a known place;
 //                                       prints hwnd= and then the keys and right clicks it gets;
 //                                       "aware": made per-monitor DPI aware, in the display's pixels
@@ -39,12 +39,20 @@
 //                                       printf(PATTERN, N), delete it; prints the milliseconds each took
 //   version FILE                        the version resource as Windows reads it: fixed version, then
 //                                       NAME=VALUE for each string of the first translation
+//   dialog X Y                          a 300x200 dialog at X,Y with a button and a hidden button;
+//                                       prints hwnd=, button=, hidden= and then command=ID per WM_COMMAND
+//   guithread HWND                      active, focus and capture windows of the window's thread
+//   hookstate DLLPATH                   SBHOOK32's shared state, read through that copy of the library
+//   textmask TEXT                       TEXT in the screen's default font: "cx cy", then one row of
+//                                       0 and 1 per pixel row (1 where a glyph pixel is)
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "capture/capture_state.h"
 
 namespace {
 
@@ -290,6 +298,7 @@ WORD VirtualKeyNamed(const char* name) {
   if (!_stricmp(name, "ctrl")) return VK_CONTROL;
   if (!_stricmp(name, "alt")) return VK_MENU;
   if (!_stricmp(name, "shift")) return VK_SHIFT;
+  if (!_stricmp(name, "esc")) return VK_ESCAPE;
   if ((name[0] == 'F' || name[0] == 'f') && name[1] >= '1' && name[1] <= '9') {
     const int n = std::atoi(name + 1);
     if (n >= 1 && n <= 12) return static_cast<WORD>(VK_F1 + n - 1);
@@ -777,6 +786,149 @@ int ComboSelection(int argc, char** argv) {
   return 0;
 }
 
+// --- a dialog with a visible and a hidden child ---------------------------
+
+HWND g_dialog = nullptr;
+
+INT_PTR CALLBACK DialogProc(HWND w, UINT m, WPARAM wp, LPARAM) {
+  if (m == WM_INITDIALOG) {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    HWND push = CreateWindowExA(0, "Button", "Push", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 20, 20,
+                                120, 40, w, reinterpret_cast<HMENU>(100), instance, nullptr);
+    CreateWindowExA(0, "Button", "Hidden", WS_CHILD | BS_PUSHBUTTON, 20, 90, 120, 40, w,
+                    reinterpret_cast<HMENU>(101), instance, nullptr);
+    // The focus on the button with its focus rectangle shown from the start:
+    // the Alt of a hot key would otherwise show it later, between two
+    // pictures of the screen.
+    SendMessageA(w, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
+    SetFocus(push);
+    return FALSE;
+  }
+  if (m == WM_COMMAND) {
+    // Esc arrives as IDCANCEL: reported, and the dialog stays.
+    std::printf("command=%u\n", static_cast<unsigned>(LOWORD(wp)));
+    std::fflush(stdout);
+    return TRUE;
+  }
+  if (m == WM_CLOSE) {
+    DestroyWindow(w);
+    return TRUE;
+  }
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return FALSE;
+}
+
+int Dialog(int argc, char** argv) {
+  if (argc < 4) return 2;
+  // A template of no controls: the children are made at pixel positions.
+  struct {
+    DLGTEMPLATE t;
+    WORD menu, cls, title;
+  } tmpl{};
+  tmpl.t.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME;
+  tmpl.t.cx = 100;
+  tmpl.t.cy = 50;
+  g_dialog = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &tmpl.t, nullptr, DialogProc, 0);
+  if (g_dialog == nullptr) return 1;
+  SetWindowTextA(g_dialog, "Wintest Dialog");
+  MoveWindow(g_dialog, std::atoi(argv[2]), std::atoi(argv[3]), 300, 200, TRUE);
+  SetForegroundWindow(g_dialog);
+  UpdateWindow(g_dialog);
+  auto id = [](HWND w) { return static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)); };
+  std::printf("hwnd=%lu button=%lu hidden=%lu\n", id(g_dialog), id(GetDlgItem(g_dialog, 100)),
+              id(GetDlgItem(g_dialog, 101)));
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(g_dialog, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+// --- a text's glyph pixels -------------------------------------------------
+
+int TextMask(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const char* text = argv[2];
+  const int length = static_cast<int>(std::strlen(text));
+  HDC screen = GetDC(nullptr);
+  SIZE size{};
+  GetTextExtentPoint32A(screen, text, length, &size);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateBitmap(size.cx, size.cy, 1, 1, nullptr);
+  HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+  HGDIOBJ oldFont = SelectObject(memory, GetCurrentObject(screen, OBJ_FONT));
+  SetTextColor(memory, RGB(255, 255, 255));
+  SetBkColor(memory, RGB(0, 0, 0));
+  RECT whole{0, 0, size.cx, size.cy};
+  ExtTextOutA(memory, 0, 0, ETO_OPAQUE, &whole, text, static_cast<UINT>(length), nullptr);
+  SelectObject(memory, oldFont);
+  SelectObject(memory, oldBitmap);
+  struct {
+    BITMAPINFOHEADER h;
+    RGBQUAD colours[2];
+  } info{};
+  info.h = BITMAPINFOHEADER{sizeof info.h, size.cx, -size.cy, 1, 1, BI_RGB, 0, 0, 0, 2, 0};
+  const int stride = (size.cx + 31) / 32 * 4;
+  unsigned char* bits = static_cast<unsigned char*>(std::calloc(stride, size.cy));
+  const int lines = GetDIBits(memory, bitmap, 0, size.cy, bits, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  std::printf("%ld %ld\n", size.cx, size.cy);
+  // Index 1 is whichever table entry is white.
+  const bool oneIsWhite = info.colours[1].rgbRed != 0;
+  for (int y = 0; y < size.cy; ++y) {
+    for (int x = 0; x < size.cx; ++x) {
+      const bool set = (bits[y * stride + x / 8] >> (7 - x % 8)) & 1;
+      std::putchar(set == oneIsWhite ? '1' : '0');
+    }
+    std::putchar('\n');
+  }
+  std::free(bits);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return lines == size.cy ? 0 : 1;
+}
+
+// --- SBHOOK32's shared section -------------------------------------------
+
+int HookState(int argc, char** argv) {
+  if (argc < 3) return 2;
+  // Only processes that map the same file share its section.
+  HMODULE lib = LoadLibraryA(argv[2]);
+  if (lib == nullptr) return 3;
+  const auto* base = reinterpret_cast<const unsigned char*>(lib);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  const CaptureState* state = nullptr;
+  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if (std::strncmp(reinterpret_cast<const char*>(section->Name), "sbhk_dat", 8) == 0) {
+      state = reinterpret_cast<const CaptureState*>(base + section->VirtualAddress);
+    }
+  }
+  if (state == nullptr) return 4;
+  std::printf("Armed=%d\nBusy=%d\nSelectionDone=%d\nSelectionCancelled=%d\nEscapeHeld=%d\nTracking=%d\n"
+              "InHook=%d\nTrackerHookHandle=%u\nPickedWindow=%u\nAnchor=%d,%d\nCurrent=%d,%d\n"
+              "CaptureRect=%d,%d,%d,%d\nMode=%u\n",
+              state->Armed, state->Busy, state->SelectionDone, state->SelectionCancelled, state->EscapeHeld,
+              state->Tracking, state->InHook, state->TrackerHookHandle, state->PickedWindow, state->Anchor.x,
+              state->Anchor.y, state->Current.x, state->Current.y, state->CaptureRect.left, state->CaptureRect.top,
+              state->CaptureRect.right, state->CaptureRect.bottom, state->Mode);
+  return 0;
+}
+
+int GuiThread(int argc, char** argv) {
+  if (argc < 3) return 2;
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(WindowArg(argv[2]), nullptr), &info)) return 1;
+  auto id = [](HWND w) { return static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)); };
+  std::printf("active=%lu\nfocus=%lu\ncapture=%lu\n", id(info.hwndActive), id(info.hwndFocus), id(info.hwndCapture));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -813,6 +965,10 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
   else if (!std::strcmp(cmd, "picture")) rc = Picture(argc, argv);
   else if (!std::strcmp(cmd, "version")) rc = Version(argc, argv);
+  else if (!std::strcmp(cmd, "dialog")) rc = Dialog(argc, argv);
+  else if (!std::strcmp(cmd, "textmask")) rc = TextMask(argc, argv);
+  else if (!std::strcmp(cmd, "hookstate")) rc = HookState(argc, argv);
+  else if (!std::strcmp(cmd, "guithread")) rc = GuiThread(argc, argv);
   else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
   else if (!std::strcmp(cmd, "foreground")) {
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
