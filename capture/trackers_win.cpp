@@ -55,9 +55,11 @@ class TrackerEntry {
   bool entered_;
 };
 
-// The guard is let go first: the next hooks may take their time.
-LRESULT PassOn(TrackerEntry& entry, int code, WPARAM wParam, LPARAM lParam) {
+// The guard is let go first: the next hooks may take their time. They run
+// with the application's own DPI awareness.
+LRESULT PassOn(TrackerEntry& entry, PhysicalPixels& pixels, int code, WPARAM wParam, LPARAM lParam) {
   entry.Leave();
+  pixels.Restore();
   return CallNextHookEx(FromState<HHOOK>(g_state.TrackerHookHandle), code, wParam, lParam);
 }
 
@@ -235,10 +237,11 @@ HWND WindowAtCursor() {
 }
 
 extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (AreaAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
-    case TrackerAction::PassOn: return PassOn(entry, code, wParam, lParam);
+    case TrackerAction::PassOn: return PassOn(entry, pixels, code, wParam, lParam);
     case TrackerAction::Swallow: return 1;
     case TrackerAction::Idle: ShowTrackerCursor(CrossCursorHere()); return 1;
     case TrackerAction::Follow:
@@ -258,12 +261,13 @@ extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) 
       EndSelection();
       return 1;
   }
-  return PassOn(entry, code, wParam, lParam);
+  return PassOn(entry, pixels, code, wParam, lParam);
 }
 
 // Guarded like the others: two threads moving the frame at once could each
 // invert the same window and leave a frame behind.
 extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (ObjectAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
@@ -289,11 +293,12 @@ extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam
       EndSelection();
       return 1;
     }
-    default: return PassOn(entry, code, wParam, lParam);
+    default: return PassOn(entry, pixels, code, wParam, lParam);
   }
 }
 
 extern "C" LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (BoxAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
@@ -308,6 +313,6 @@ extern "C" LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam) {
       // erases it.
       EndSelection();
       return 1;
-    default: return PassOn(entry, code, wParam, lParam);
+    default: return PassOn(entry, pixels, code, wParam, lParam);
   }
 }

@@ -142,3 +142,36 @@ class CurrentDirectoryKeeper {
   char path_[MAX_PATH];
   bool saved_;
 };
+
+// The calling thread made per-monitor DPI aware until the guard ends. Code
+// the hooks run inside other applications works in the display's own pixels
+// this way, whatever that application's awareness: an application that is
+// not DPI aware on a scaled display is told scaled-down pointer positions and
+// window rectangles, which would put the trackers' feedback and the captured
+// rectangle elsewhere than the pointer. Where the call does not exist (before
+// Windows 10 version 1607) the thread stays as it is.
+class PhysicalPixels {
+ public:
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+  PhysicalPixels() : previous_(Set(reinterpret_cast<Context>(-3))) {}
+  ~PhysicalPixels() { Restore(); }
+  PhysicalPixels(const PhysicalPixels&) = delete;
+  PhysicalPixels& operator=(const PhysicalPixels&) = delete;
+  // Back to the application's own awareness early, before its other hooks run.
+  void Restore() {
+    if (previous_ != nullptr) Set(previous_);
+    previous_ = nullptr;
+  }
+
+ private:
+  using Context = void*;  // DPI_AWARENESS_CONTEXT, absent from older headers
+
+  static Context Set(Context context) {
+    using SetContext = Context(WINAPI*)(Context);
+    static const SetContext set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    return set != nullptr ? set(context) : nullptr;
+  }
+
+  Context previous_;
+};
