@@ -22,15 +22,20 @@ namespace {
 // application whose thread runs the hook.
 HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-HCURSOR CrossCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "CROSS");
+// Loaded once per process. No function-local statics here: their guards
+// would bring the C++ runtime's exception support into the library, and two
+// threads loading a cursor at once both get the same shared handle anyway.
+HCURSOR g_crossCursor = nullptr;
+HCURSOR g_moveCursor = nullptr;
+
+HCURSOR LoadedCursor(HCURSOR& cursor, const char* name) {
+  if (cursor == nullptr) cursor = LoadCursorA(ThisModule(), name);
   return cursor;
 }
 
-HCURSOR MoveCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "MOVE");
-  return cursor;
-}
+HCURSOR CrossCursorHere() { return LoadedCursor(g_crossCursor, "CROSS"); }
+
+HCURSOR MoveCursorHere() { return LoadedCursor(g_moveCursor, "MOVE"); }
 
 void ShowTrackerCursor(HCURSOR cursor) {
   SetCursor(cursor);

@@ -166,12 +166,24 @@ class PhysicalPixels {
  private:
   using Context = void*;  // DPI_AWARENESS_CONTEXT, absent from older headers
 
+  using SetContext = Context(WINAPI*)(Context);
+
+  // Where the call is missing: nothing changes, and nothing to put back.
+  static Context WINAPI Unchanged(Context) { return nullptr; }
+
+  // Looked up once per process into one pointer-sized variable, without a
+  // function-local static, whose guard would bring the C++ runtime's
+  // exception support into the hook library; threads racing here all store
+  // the same address.
   static Context Set(Context context) {
-    using SetContext = Context(WINAPI*)(Context);
-    static const SetContext set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
-    return set != nullptr ? set(context) : nullptr;
+    if (set_ == nullptr) {
+      const auto found = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+      set_ = found != nullptr ? found : Unchanged;
+    }
+    return set_(context);
   }
 
+  static inline SetContext set_ = nullptr;
   Context previous_;
 };
