@@ -10,7 +10,7 @@ import pefile
 
 ROOT = Path(__file__).resolve().parents[2]
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
-               "ADVAPI32.DLL", "SHELL32.DLL"}
+               "ADVAPI32.DLL", "SHELL32.DLL", "WINSPOOL.DRV"}
 SHIPPED = ("SHOTBOX.EXE", "SBHOOK32.DLL", "SBMSG32.DLL")
 DESCRIPTIONS = {"SHOTBOX.EXE": "Pictrap screen capture", "SBHOOK32.DLL": "Pictrap capture library",
                 "SBMSG32.DLL": "Pictrap error messages"}

@@ -7,12 +7,10 @@ import subprocess
 import pytest
 
 from conftest import BIN
-from pefiles import SHIPPED, check_shipped_file, version_h
+from pefiles import SHIPPED, SYSTEM_DLLS, check_shipped_file, version_h
 from pictrap import windows_path
 
 OBJDUMP = "i686-w64-mingw32-objdump"
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
-               "ADVAPI32.DLL", "SHELL32.DLL", "WINSPOOL.DRV"}
 RUNTIME_DLLS = re.compile(r"libgcc|libstdc\+\+|libwinpthread", re.I)
 
 
