@@ -13,23 +13,19 @@
 #include "capture/shared_state_win.h"
 #include "imaging/gdi_guards_win.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace {
 
-// This process's own copy of the library. A cursor is loaded in the process
-// that sets it: a cursor handle made in SHOTBOX need not be usable in the
-// application whose thread runs the hook.
-HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
-
-// Loaded once per process. No function-local statics here: their guards
-// would bring the C++ runtime's exception support into the library, and two
-// threads loading a cursor at once both get the same shared handle anyway.
+// A cursor is loaded in the process that sets it, from that process's own
+// copy of the library: a cursor handle made in SHOTBOX need not be usable in
+// the application whose thread runs the hook. Loaded once per process, with
+// no function-local statics: their guards would bring the C++ runtime's
+// exception support into the library, and two threads loading a cursor at
+// once both get the same shared handle anyway.
 HCURSOR g_crossCursor = nullptr;
 HCURSOR g_moveCursor = nullptr;
 
 HCURSOR LoadedCursor(HCURSOR& cursor, const char* name) {
-  if (cursor == nullptr) cursor = LoadCursorA(ThisModule(), name);
+  if (cursor == nullptr) cursor = LoadCursorA(LibraryModule(), name);
   return cursor;
 }
 

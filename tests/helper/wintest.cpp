@@ -592,6 +592,31 @@ int LibraryState() {
   return 3;
 }
 
+// Loads the hook library at an address other than its preferred one, by
+// taking that address first, and keeps it loaded until killed: the process
+// that loads a library first is the one whose handle its shared record keeps.
+int LoadRelocated(int argc, char** argv) {
+  if (argc < 3) return 1;
+  HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  static BYTE head[4096];
+  DWORD got = 0;
+  const BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
+  CloseHandle(file);
+  if (!read || got < sizeof(IMAGE_DOS_HEADER)) return 3;
+  const LONG at = reinterpret_cast<const IMAGE_DOS_HEADER*>(head)->e_lfanew;
+  if (at < 0 || static_cast<DWORD>(at) + sizeof(IMAGE_NT_HEADERS) > got) return 3;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(head + at);
+  void* preferred = reinterpret_cast<void*>(static_cast<UINT_PTR>(nt->OptionalHeader.ImageBase));
+  if (VirtualAlloc(preferred, nt->OptionalHeader.SizeOfImage, MEM_RESERVE, PAGE_NOACCESS) == nullptr) return 4;
+  HMODULE lib = LoadLibraryA(argv[2]);
+  if (lib == nullptr) return 5;
+  std::printf("base=%p preferred=%p\n", static_cast<void*>(lib), preferred);
+  std::fflush(stdout);
+  Sleep(INFINITE);
+  return 0;
+}
+
 int Hotspot() {
   ICONINFO info{};
   if (!GetIconInfo(LoadCursorA(nullptr, IDC_ARROW), &info)) return 1;
@@ -960,6 +985,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
   else if (!std::strcmp(cmd, "library-state")) rc = LibraryState();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
+  else if (!std::strcmp(cmd, "load-relocated")) rc = LoadRelocated(argc, argv);
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
   else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
