@@ -256,13 +256,15 @@ __attribute__((target("ssse3"))) void SwapRedBlueSsse3(const std::uint8_t* src, 
   SwapRedBluePlain(src, dst, x, width);
 }
 
-bool HasSsse3() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-  }();
-  return has;
-}
+// Asked once, at start-up. A function-local static would be guarded for
+// threads, and the guard brings the C++ runtime's exception support into
+// the program.
+const bool kHasSsse3 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") != 0;
+}();
+
+bool HasSsse3() { return kHasSsse3; }
 #endif
 
 }  // namespace
