@@ -30,7 +30,7 @@ HCURSOR MoveCursorHere() {
 
 void ShowTrackerCursor(HCURSOR cursor) {
   SetCursor(cursor);
-  ShowCursor(TRUE);
+  EnsureCursorShown();
 }
 
 // InHook for one hook call. A call that finds it taken is swallowed and
@@ -139,6 +139,10 @@ bool InstallTracker(HOOKPROC procedure) {
 }
 
 }  // namespace
+
+void EnsureCursorShown() {
+  if (ShowCursor(TRUE) > 0) ShowCursor(FALSE);
+}
 
 bool InstallAreaTracker() { return InstallTracker(MouseHookArea); }
 

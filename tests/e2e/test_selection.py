@@ -10,8 +10,8 @@ import time
 from PIL import Image, ImageChops
 
 from conftest import BIN, wait_for
-from pictrap import (boxes, hotkey, screen, start_pattern, start_pictrap, wait_file, wait_output, window_rect,
-                     windows_path, write_ini, xdotool)
+from pictrap import (boxes, cursor_count, hotkey, screen, start_pattern, start_pictrap, wait_file, wait_output,
+                     window_rect, windows_path, write_ini, xdotool)
 
 PRESS_GAP = 0.15  # between xdotool actions, so that each reaches a hook on its own
 
@@ -131,6 +131,11 @@ def steady(desktop, hwnd, dialog):
     time.sleep(0.4)
 
 
+def cursor_counts(desktop, *windows):
+    """The cursor display counts of the threads the trackers ran in."""
+    return [cursor_count(desktop, w) for w in windows]
+
+
 def commands(desktop, dialog_proc):
     return re.findall(r"command=(\d+)", desktop.output(dialog_proc))
 
@@ -142,6 +147,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     steady(desktop, hwnd, dialog)
     move(desktop, 20, 20)
     base = screen(desktop)
+    shown = cursor_counts(desktop, pattern_proc.hwnd, dialog)
     made = []
 
     def finish(rect):
@@ -217,6 +223,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     assert boxes(desktop, 500) == (None, None), "a cancelled selection is no error"
     assert not (app_dir / f"cap{len(made) + 1}.bmp").exists()
     assert commands(desktop, dialog_proc) == [], "the Esc went no further"
+    assert cursor_counts(desktop, pattern_proc.hwnd, dialog) == shown, "the applications can hide their pointer again"
     # Outside a selection clicks and Esc reach the application again.
     click(desktop, bl + 30, bt + 20)
     escape(desktop)
@@ -304,6 +311,7 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     # the pointer at its first move, wherever that is.
     move(desktop, 100, 50)
     base = screen(desktop)
+    shown = cursor_counts(desktop, pattern_proc.hwnd, dialog)
 
     # The box starts at the top left with the pointer at its centre.
     start_selection(desktop, app_dir)
@@ -345,6 +353,7 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     assert boxes(desktop, 500) == (None, None)
     assert not (app_dir / "cap3.bmp").exists()
     assert "lbuttondown" not in desktop.output(pattern_proc)
+    assert cursor_counts(desktop, pattern_proc.hwnd, dialog) == shown
     start_selection(desktop, app_dir)
     click(desktop)
     assert wait_file(app_dir / "cap3.bmp"), "the next hot key captures as usual"
