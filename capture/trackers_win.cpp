@@ -68,18 +68,18 @@ void DrawCurrentBand() {
   DrawSizeBand(g_state.Anchor.x, g_state.Anchor.y, g_state.Current.x, g_state.Current.y);
 }
 
-// An outline through the corners with every pixel inverted (R2_NOT). Each
-// line leaves out its last point, which is the next line's first, so every
-// corner is inverted once.
+// An outline through the corners with every pixel inverted (R2_NOT), each
+// once: LineTo leaves out a line's last point, which is the next line's
+// first (see OutlinePath).
 void InvertOutline(HDC dc, int x1, int y1, int x2, int y2) {
+  CapturePoint path[kOutlinePoints];
+  const int n = OutlinePath(Band{{x1, y1}, {x2, y2}}, path);
+  if (n == 0) return;
   GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
   Selection selected(dc, pen.get());
   const int previousMix = SetROP2(dc, R2_NOT);
-  MoveToEx(dc, x1, y1, nullptr);
-  LineTo(dc, x1, y2);
-  LineTo(dc, x2, y2);
-  LineTo(dc, x2, y1);
-  LineTo(dc, x1, y1);
+  MoveToEx(dc, path[0].x, path[0].y, nullptr);
+  for (int i = 1; i < n; ++i) LineTo(dc, path[i].x, path[i].y);
   SetROP2(dc, previousMix);
 }
 

@@ -161,18 +161,21 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
         assert changed(image, base.crop(rect)) == set(), f"{path.name} is the screen's {rect}, no pointer"
         return image
 
+    def band_shown(a, b):
+        time.sleep(0.2)
+        now = screen(desktop)
+        glyphs = readout_pixels(desktop, a, b)
+        band = outline(*a, *b)
+        assert changed(now, base) == band ^ glyphs, "the outline and the readout, nothing else"
+        assert_inverted(now, base, band ^ glyphs)
+
     def span(a, b, rect, readout=False):
         start_selection(desktop, app_dir)
         click(desktop, *a)
         move(desktop, *b)
         wait_state(desktop, app_dir, Tracking=1, Current=f"{b[0]},{b[1]}")
         if readout:
-            time.sleep(0.2)
-            now = screen(desktop)
-            glyphs = readout_pixels(desktop, a, b)
-            band = outline(*a, *b)
-            assert changed(now, base) == band ^ glyphs, "the outline and the readout, nothing else"
-            assert_inverted(now, base, band ^ glyphs)
+            band_shown(a, b)
         click(desktop)
         return finish(rect)
 
@@ -195,6 +198,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     span((1000, 300), (1023, 310), (1000, 300, 1024, 311))  # the last column is captured
 
     # Press and drag: the release sets the first corner; a second one ends it.
+    # A band one pixel high shows its whole line.
     start_selection(desktop, app_dir)
     move(desktop, 200, 300)
     xdotool(desktop, "mousedown", 1)
@@ -203,9 +207,11 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     wait_state(desktop, app_dir, Tracking=1, Anchor="400,350")
     time.sleep(0.3)
     assert hook_state(desktop, app_dir)["SelectionDone"] == "0", "still selecting"
-    move(desktop, 450, 400)
+    move(desktop, 450, 350)
+    wait_state(desktop, app_dir, Current="450,350")
+    band_shown((400, 350), (450, 350))
     click(desktop)
-    finish((400, 350, 451, 401))
+    finish((400, 350, 451, 351))
     assert "lbuttondown" not in desktop.output(pattern_proc), "every press was swallowed"
     assert commands(desktop, dialog_proc) == []
 
