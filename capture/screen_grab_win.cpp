@@ -29,7 +29,7 @@ HCURSOR LibraryCursor(const char* name) { return LoadCursorA(LibraryModule(), na
 
 void RestoreArrow() {
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
-  ShowCursor(TRUE);
+  EnsureCursorShown();
 }
 
 // How long the wait for a selection sleeps at most between two looks at
@@ -46,7 +46,7 @@ Status AreaRect() {
   g_state.CrossCursor = ToState(LibraryCursor("CROSS"));
   SetCapture(NotifyWindow());
   SetCursor(FromState<HCURSOR>(g_state.CrossCursor));
-  ShowCursor(TRUE);
+  EnsureCursorShown();
   ReleaseCapture();
   ResetSelection(g_state);
   g_state.Tracking = 0;
@@ -127,7 +127,7 @@ Status DefinedSizeRect() {
     g_state.Anchor = BoxAnchor(g_state.BoxWidth, g_state.BoxHeight);
     SetCursor(LibraryCursor("MOVE"));
     SetCursorPos(g_state.Anchor.x, g_state.Anchor.y);
-    ShowCursor(TRUE);
+    EnsureCursorShown();
     DrawBoxOutline();
   }
   WaitForSelection();

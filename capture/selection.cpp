@@ -109,6 +109,27 @@ void MoveBox(CaptureState& s, CapturePoint p) {
   s.CaptureRect.bottom += dy;
 }
 
+int OutlinePath(const Band& band, CapturePoint points[kOutlinePoints]) {
+  const CapturePoint a = band.a, b = band.b;
+  if (a.x == b.x && a.y == b.y) return 0;
+  if (a.y == b.y) {
+    points[0] = CapturePoint{std::min(a.x, b.x), a.y};
+    points[1] = CapturePoint{std::max(a.x, b.x) + 1, a.y};
+    return 2;
+  }
+  if (a.x == b.x) {
+    points[0] = CapturePoint{a.x, std::min(a.y, b.y)};
+    points[1] = CapturePoint{a.x, std::max(a.y, b.y) + 1};
+    return 2;
+  }
+  points[0] = a;
+  points[1] = CapturePoint{a.x, b.y};
+  points[2] = b;
+  points[3] = CapturePoint{b.x, a.y};
+  points[4] = a;
+  return 5;
+}
+
 void FormatReadout(const Band& band, char* out, std::size_t size) {
   if (out == nullptr || size == 0) return;
   const std::int64_t dx = std::int64_t{band.b.x} - band.a.x, dy = std::int64_t{band.b.y} - band.a.y;

@@ -63,6 +63,16 @@ void MoveBox(CaptureState& s, CapturePoint p);
 struct Band {
   CapturePoint a, b;
 };
+// The band's outline (also the Defined Size box's) as a path of horizontal
+// and vertical strokes, each drawn as LineTo draws: from its start up to but
+// not including its end. Every pixel of the outline lies on exactly one
+// stroke, so inverting along the path twice restores the screen. A band one
+// pixel high or wide is a single stroke: traced as four sides, its inside
+// would be inverted twice, and only its two ends would show. A band of one
+// pixel has no outline, only its readout. Returns the number of points.
+constexpr int kOutlinePoints = 5;
+int OutlinePath(const Band& band, CapturePoint points[kOutlinePoints]);
+
 // "%dx%d": the inclusive width and height, the size that will be captured.
 // `out` holds at least kReadoutSize bytes.
 constexpr std::size_t kReadoutSize = 32;

@@ -35,7 +35,7 @@ HCURSOR MoveCursorHere() { return LoadedCursor(g_moveCursor, "MOVE"); }
 
 void ShowTrackerCursor(HCURSOR cursor) {
   SetCursor(cursor);
-  ShowCursor(TRUE);
+  EnsureCursorShown();
 }
 
 // InHook for one hook call. A call that finds it taken is swallowed and
@@ -75,18 +75,18 @@ void DrawCurrentBand() {
   DrawSizeBand(g_state.Anchor.x, g_state.Anchor.y, g_state.Current.x, g_state.Current.y);
 }
 
-// An outline through the corners with every pixel inverted (R2_NOT). Each
-// line leaves out its last point, which is the next line's first, so every
-// corner is inverted once.
+// An outline through the corners with every pixel inverted (R2_NOT), each
+// once: LineTo leaves out a line's last point, which is the next line's
+// first (see OutlinePath).
 void InvertOutline(HDC dc, int x1, int y1, int x2, int y2) {
+  CapturePoint path[kOutlinePoints];
+  const int n = OutlinePath(Band{{x1, y1}, {x2, y2}}, path);
+  if (n == 0) return;
   GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, RGB(0, 0, 0)));
   Selection selected(dc, pen.get());
   const int previousMix = SetROP2(dc, R2_NOT);
-  MoveToEx(dc, x1, y1, nullptr);
-  LineTo(dc, x1, y2);
-  LineTo(dc, x2, y2);
-  LineTo(dc, x2, y1);
-  LineTo(dc, x1, y1);
+  MoveToEx(dc, path[0].x, path[0].y, nullptr);
+  for (int i = 1; i < n; ++i) LineTo(dc, path[i].x, path[i].y);
   SetROP2(dc, previousMix);
 }
 
@@ -121,13 +121,22 @@ void SelectionEventName(char* name, std::size_t size) {
   std::snprintf(name, size, "Pictrap.SelectionEnded.%08X", static_cast<unsigned>(g_state.NotifyWindow));
 }
 
+// The feedback is drawn on a display context: the whole screen, over every
+// window, whichever process draws. The screen's window context (GetDC of no
+// window) is the desktop window's, and in the thread that owns the desktop
+// window it is clipped by every window on it; a tracker runs there whenever
+// the pointer is over the bare desktop (under Wine the desktop belongs to a
+// process of its own), and its half-drawn feedback, erased in full by the
+// next application, would leave inverted pixels behind.
+HDC OpenScreen() { return CreateDCA("DISPLAY", nullptr, nullptr, nullptr); }
+
 // The grab starts as soon as the flag is seen, in another process, so what
 // this thread erased must be on the screen first: GDI may batch a thread's
 // drawing and a display server may still hold it in this connection's queue
 // (under Wine, an X connection). Reading a pixel back waits for both.
 void SettleScreen() {
   GdiFlush();
-  WindowDc screen;
+  OwnedDc screen(OpenScreen());
   if (screen.get() != nullptr) GetPixel(screen.get(), 0, 0);
 }
 
@@ -146,6 +155,10 @@ bool InstallTracker(HOOKPROC procedure) {
 }
 
 }  // namespace
+
+void EnsureCursorShown() {
+  if (ShowCursor(TRUE) > 0) ShowCursor(FALSE);
+}
 
 bool InstallAreaTracker() { return InstallTracker(MouseHookArea); }
 
@@ -192,21 +205,21 @@ void TrackerHold::Release() {
 }
 
 void DrawSizeBand(int x1, int y1, int x2, int y2) {
-  WindowDc screen;
+  OwnedDc screen(OpenScreen());
   if (screen.get() == nullptr) return;
   InvertOutline(screen.get(), x1, y1, x2, y2);
   InvertReadout(screen.get(), Band{{x1, y1}, {x2, y2}});
 }
 
 void DrawBoxOutline() {
-  WindowDc screen;
+  OwnedDc screen(OpenScreen());
   if (screen.get() == nullptr) return;
   const CaptureRectangle& r = g_state.CaptureRect;
   InvertOutline(screen.get(), r.left, r.top, r.right, r.bottom);
 }
 
-// The bars go through the screen's context at the window's place rather than
-// through the window's own context: the frame is drawn and erased by
+// The bars go onto the screen at the window's place rather than through the
+// window's own context: the frame is drawn and erased by
 // whichever application owns the window under the pointer at the time, and
 // a window context taken in one process for another process's window may
 // draw nothing at all (so it is under Wine), which would leave a frame
@@ -219,7 +232,7 @@ void InvertWindowFrame(HWND window) {
   Bar bars[4];
   const int n = FrameBars(r.right - r.left, r.bottom - r.top, bars);
   if (n == 0) return;
-  WindowDc screen;
+  OwnedDc screen(OpenScreen());
   if (screen.get() == nullptr) return;
   for (int i = 0; i < n; ++i) {
     PatBlt(screen.get(), r.left + bars[i].x, r.top + bars[i].y, bars[i].width, bars[i].height, DSTINVERT);

@@ -9,6 +9,13 @@
 
 #include <windows.h>
 
+// Makes sure the cursor is shown on the calling thread without raising its
+// display count above 0. The trackers call it inside other applications, on
+// every move: counted up there, it would stay up after the selection, and an
+// application that later hides its pointer (a player, a game, an editor
+// while the user types) would hide it no more.
+void EnsureCursorShown();
+
 // False when the hook could not be installed; nothing is then waited for.
 bool InstallAreaTracker();
 // Also frames the window under the pointer at once.

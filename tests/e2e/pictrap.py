@@ -208,6 +208,13 @@ def gdi_objects(desktop, hwnd):
     return int(re.search(r"gdi=(-?\d+)", out).group(1))
 
 
+def cursor_count(desktop, hwnd):
+    """The cursor display count of the thread that owns the window."""
+    rc, out = desktop.wintest("probe", str(hwnd), "cursor")
+    assert rc == 0, out
+    return int(re.search(r"cursor=(-?\d+)", out).group(1))
+
+
 def system_menu(desktop, hwnd):
     """[(identifier, state, text)] as WM_INITMENU leaves the system menu."""
     rc, out = desktop.wintest("probe", str(hwnd), "sysmenu")

@@ -10,8 +10,8 @@ import time
 from PIL import Image, ImageChops
 
 from conftest import BIN, wait_for
-from pictrap import (boxes, hotkey, screen, start_pattern, start_pictrap, wait_file, wait_output, window_rect,
-                     windows_path, write_ini, xdotool)
+from pictrap import (boxes, cursor_count, hotkey, screen, start_pattern, start_pictrap, wait_file, wait_output,
+                     window_rect, windows_path, write_ini, xdotool)
 
 PRESS_GAP = 0.15  # between xdotool actions, so that each reaches a hook on its own
 
@@ -132,6 +132,11 @@ def steady(desktop, hwnd, dialog):
     time.sleep(0.4)
 
 
+def cursor_counts(desktop, *windows):
+    """The cursor display counts of the threads the trackers ran in."""
+    return [cursor_count(desktop, w) for w in windows]
+
+
 def commands(desktop, dialog_proc):
     return re.findall(r"command=(\d+)", desktop.output(dialog_proc))
 
@@ -143,6 +148,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     steady(desktop, hwnd, dialog)
     move(desktop, 20, 20)
     base = screen(desktop)
+    shown = cursor_counts(desktop, pattern_proc.hwnd, dialog)
     made = []
 
     def finish(rect):
@@ -156,18 +162,22 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
         assert changed(image, base.crop(rect)) == set(), f"{path.name} is the screen's {rect}, no pointer"
         return image
 
+    def band_shown(a, b):
+        time.sleep(0.2)
+        now = screen(desktop)
+        glyphs = readout_pixels(desktop, a, b)
+        # The readout may stick out of a narrow band, past the screen's edge.
+        shown = {(x, y) for x, y in outline(*a, *b) ^ glyphs if 0 <= x < now.width and 0 <= y < now.height}
+        assert changed(now, base) == shown, "the outline and the readout, nothing else"
+        assert_inverted(now, base, shown)
+
     def span(a, b, rect, readout=False):
         start_selection(desktop, app_dir)
         click(desktop, *a)
         move(desktop, *b)
         wait_state(desktop, app_dir, Tracking=1, Current=f"{b[0]},{b[1]}")
         if readout:
-            time.sleep(0.2)
-            now = screen(desktop)
-            glyphs = readout_pixels(desktop, a, b)
-            band = outline(*a, *b)
-            assert changed(now, base) == band ^ glyphs, "the outline and the readout, nothing else"
-            assert_inverted(now, base, band ^ glyphs)
+            band_shown(a, b)
         click(desktop)
         return finish(rect)
 
@@ -187,9 +197,12 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     finish((bl + 30, bt + 20, bl + 31, bt + 21))
 
     span((500, 300), (499, 300), (499, 300, 501, 301))     # one pixel to the left: 2x1
-    span((1000, 300), (1023, 310), (1000, 300, 1024, 311))  # the last column is captured
+    # The last column is captured; the band ends on the bare desktop beside
+    # the icon, where the desktop's own thread draws it.
+    span((1000, 700), (1023, 760), (1000, 700, 1024, 761), readout=True)
 
     # Press and drag: the release sets the first corner; a second one ends it.
+    # A band one pixel high shows its whole line.
     start_selection(desktop, app_dir)
     move(desktop, 200, 300)
     xdotool(desktop, "mousedown", 1)
@@ -198,9 +211,11 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     wait_state(desktop, app_dir, Tracking=1, Anchor="400,350")
     time.sleep(0.3)
     assert hook_state(desktop, app_dir)["SelectionDone"] == "0", "still selecting"
-    move(desktop, 450, 400)
+    move(desktop, 450, 350)
+    wait_state(desktop, app_dir, Current="450,350")
+    band_shown((400, 350), (450, 350))
     click(desktop)
-    finish((400, 350, 451, 401))
+    finish((400, 350, 451, 351))
     assert "lbuttondown" not in desktop.output(pattern_proc), "every press was swallowed"
     assert commands(desktop, dialog_proc) == []
 
@@ -218,6 +233,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
     assert boxes(desktop, 500) == (None, None), "a cancelled selection is no error"
     assert not (app_dir / f"cap{len(made) + 1}.bmp").exists()
     assert commands(desktop, dialog_proc) == [], "the Esc went no further"
+    assert cursor_counts(desktop, pattern_proc.hwnd, dialog) == shown, "the applications can hide their pointer again"
     # Outside a selection clicks and Esc reach the application again.
     click(desktop, bl + 30, bt + 20)
     escape(desktop)
@@ -261,6 +277,15 @@ def test_object_frames_the_control_not_its_parent_and_esc(desktop, app_dir):
     wait_state(desktop, app_dir, PickedWindow=dialog)
     framed(dialog_rect)
     # Onto another program's window: that program's thread moves the frame.
+    move(desktop, 300, 200)
+    wait_state(desktop, app_dir, PickedWindow=pattern_proc.hwnd)
+    framed((0, 0, 1024, 744))
+    # Onto the bare desktop, beside the icon: the desktop's own thread draws
+    # its frame along the screen's edges, over the windows too.
+    move(desktop, 600, 760)
+    assert wait_for(lambda: hook_state(desktop, app_dir)["PickedWindow"] != str(pattern_proc.hwnd), timeout=10)
+    assert window_rect(desktop, int(hook_state(desktop, app_dir)["PickedWindow"])) == (0, 0, 1024, 768)
+    framed((0, 0, 1024, 768))
     move(desktop, 300, 200)
     wait_state(desktop, app_dir, PickedWindow=pattern_proc.hwnd)
     framed((0, 0, 1024, 744))
@@ -310,6 +335,7 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     # the pointer at its first move, wherever that is.
     move(desktop, 100, 50)
     base = screen(desktop)
+    shown = cursor_counts(desktop, pattern_proc.hwnd, dialog)
 
     # The box starts at the top left with the pointer at its centre.
     start_selection(desktop, app_dir)
@@ -340,10 +366,13 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     assert image.size == (124, 100)
     assert changed(image, base.crop((900, 250, 1024, 350))) == set()
 
-    # Esc with the box moved: erased, nothing grabbed, no box.
+    # Esc with the box moved onto the bare desktop below the windows: erased,
+    # nothing grabbed, no box.
     start_selection(desktop, app_dir)
-    move(desktop, 400, 400)
-    wait_state(desktop, app_dir, CaptureRect="300,350,499,449")
+    move(desktop, 400, 760)
+    wait_state(desktop, app_dir, CaptureRect="300,710,499,809")
+    time.sleep(0.2)
+    assert changed(screen(desktop), base) == {p for p in outline(300, 710, 499, 809) if p[1] < 768}
     escape(desktop)
     wait_state(desktop, app_dir, Busy=0, TrackerHookHandle=0, SelectionCancelled=1)
     time.sleep(0.3)
@@ -351,6 +380,7 @@ def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
     assert boxes(desktop, 500) == (None, None)
     assert not (app_dir / "cap3.bmp").exists()
     assert "lbuttondown" not in desktop.output(pattern_proc)
+    assert cursor_counts(desktop, pattern_proc.hwnd, dialog) == shown
     start_selection(desktop, app_dir)
     click(desktop)
     assert wait_file(app_dir / "cap3.bmp"), "the next hot key captures as usual"

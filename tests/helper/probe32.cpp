@@ -13,6 +13,7 @@ namespace {
 constexpr WPARAM kProbeMagic = 0x50524F42;  // "PROB"
 constexpr LPARAM kSysMenu = 1;
 constexpr LPARAM kGdiCount = 2;
+constexpr LPARAM kCursorCount = 3;
 
 struct ProbeResult {
   char text[8192];
@@ -61,6 +62,16 @@ void CountGdiObjects() {
   Append(line);
 }
 
+// The thread's cursor display count, left as it was: hiding the cursor once
+// reports the count less one.
+void ReadCursorCount() {
+  const int less = ShowCursor(FALSE);
+  ShowCursor(TRUE);
+  char line[32];
+  std::snprintf(line, sizeof line, "cursor=%d", less + 1);
+  Append(line);
+}
+
 }  // namespace
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wParam, LPARAM lParam) {
@@ -69,6 +80,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeHook(int code, WPARAM wPa
     g_probe.text[0] = '\0';
     if (sent->lParam == kSysMenu) ReadSystemMenu(sent->hwnd);
     if (sent->lParam == kGdiCount) CountGdiObjects();
+    if (sent->lParam == kCursorCount) ReadCursorCount();
   }
   // Stretches a long operation so that a test can act while it runs, however
   // fast the machine: the status window's progress message is sent from

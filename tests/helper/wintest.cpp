@@ -496,7 +496,10 @@ int Modules(int argc, char** argv) {
 int Probe(int argc, char** argv) {
   if (argc < 4) return 2;
   HWND target = WindowArg(argv[2]);
-  const LPARAM what = !std::strcmp(argv[3], "sysmenu") ? 1 : !std::strcmp(argv[3], "gdi") ? 2 : 0;
+  const LPARAM what = !std::strcmp(argv[3], "sysmenu") ? 1
+                      : !std::strcmp(argv[3], "gdi")   ? 2
+                      : !std::strcmp(argv[3], "cursor") ? 3
+                                                        : 0;
   HMODULE probe = LoadLibraryA("PROBE32.DLL");
   if (probe == nullptr || what == 0) return 2;
   auto hook = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeHook")));

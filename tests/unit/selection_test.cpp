@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
@@ -144,6 +145,39 @@ TEST(Selection, ReadoutCentredWithDivisionsTowardZero) {
   char small[4];
   FormatReadout(Band{{0, 0}, {1999, 0}}, small, sizeof small);
   EXPECT_STREQ(small, "200") << "cut to the buffer, never past it";
+}
+
+// The outline is every pixel on the band's edge, each inverted once along
+// the path as LineTo draws it (its last point left out), in either corner
+// order; one pixel high or wide, it is the whole line, not only its ends.
+TEST(Selection, OutlineInvertsEveryEdgePixelOnce) {
+  const Band bands[] = {
+      {{100, 100}, {299, 199}}, {{299, 199}, {100, 100}}, {{5, 9}, {2, 3}},    {{200, 300}, {250, 300}},
+      {{250, 300}, {200, 300}}, {{700, 100}, {700, 140}}, {{700, 140}, {700, 100}}, {{500, 300}, {499, 300}},
+      {{10, 10}, {10, 11}},     {{10, 10}, {11, 11}},     {{7, 7}, {7, 7}},
+  };
+  for (const Band& band : bands) {
+    CapturePoint path[kOutlinePoints];
+    const int n = OutlinePath(band, path);
+    std::map<std::pair<int, int>, int> inverted;
+    for (int i = 1; i < n; ++i) {
+      const CapturePoint from = path[i - 1], to = path[i];
+      ASSERT_TRUE(from.x == to.x || from.y == to.y) << "strokes are horizontal or vertical";
+      const int dx = (to.x > from.x) - (to.x < from.x), dy = (to.y > from.y) - (to.y < from.y);
+      for (CapturePoint p = from; p.x != to.x || p.y != to.y; p.x += dx, p.y += dy) ++inverted[{p.x, p.y}];
+    }
+    std::map<std::pair<int, int>, int> edge;
+    const int left = std::min(band.a.x, band.b.x), right = std::max(band.a.x, band.b.x);
+    const int top = std::min(band.a.y, band.b.y), bottom = std::max(band.a.y, band.b.y);
+    if (left != right || top != bottom) {  // a band of one pixel shows only its readout
+      for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
+          if (x == left || x == right || y == top || y == bottom) edge[{x, y}] = 1;
+        }
+      }
+    }
+    EXPECT_EQ(inverted, edge) << band.a.x << "," << band.a.y << " to " << band.b.x << "," << band.b.y;
+  }
 }
 
 std::set<std::pair<int, int>> Covered(const Bar* bars, int n, bool* overlap) {
