@@ -13,6 +13,7 @@
 ;   OUTFILE   the installer to write
 ;
 ; Silent use: Pictrap-<version>-setup.exe /S [/NOSTARTUP] [/D=folder]
+;             (a Pictrap that was running is started again afterwards)
 ;             Uninstall.exe /S
 
 Unicode true
@@ -76,6 +77,10 @@ VIAddVersionKey "OriginalFilename" "Pictrap-${VERSION}-setup.exe"
 
 !insertmacro MUI_LANGUAGE "English"
 
+; Whether a copy of Pictrap was running when the installer began: a silent
+; update starts the new one again (see .onInstSuccess).
+Var WasRunning
+
 ; A running copy holds its files open and, with its hook, is loaded into
 ; other programs: it is asked to close, as its own Close command would.
 ; While it is busy with a capture it refuses; the user is asked to finish
@@ -87,6 +92,7 @@ Function ${un}CloseRunningPictrap
   ${If} $0 == 0
     Return
   ${EndIf}
+  StrCpy $WasRunning 1
   SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
   StrCpy $1 0
   ${Do}
@@ -192,6 +198,16 @@ FunctionEnd
 Function StartPictrap
   SetOutPath "$PICTURES"
   Exec '"$INSTDIR\SHOTBOX.EXE"'
+FunctionEnd
+
+; An update closes the running Pictrap. Run interactively, the finish page
+; offers to start it again; a silent run shows no page, and without this the
+; hot key would stay dead until the next log-in.
+Function .onInstSuccess
+  ${If} ${Silent}
+  ${AndIf} $WasRunning == 1
+    Call StartPictrap
+  ${EndIf}
 FunctionEnd
 
 Section "Uninstall"

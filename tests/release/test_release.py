@@ -170,12 +170,19 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
 
     # Installed again over it, without the log-in shortcut this time: the
     # running copy is closed, and its hook library, still loaded in the
-    # pattern window's process, set aside.
+    # pattern window's process, set aside. A silent update (nobody sees the
+    # finish page) starts the new version again, in the Pictures folder, so
+    # the hot key does not stop working until the next log-in.
     assert d.run([release.setup, "/S", "/NOSTARTUP"], timeout=180).returncode == 0
     assert d.wintest("gone", str(hwnd), "10000")[0] == 0
     assert sorted(p.name for p in programs.iterdir()) == INSTALLED
     assert (programs / "SBHOOK32.DLL").read_bytes() == release.members["SBHOOK32.DLL"]
     assert shortcuts[0].exists() and not shortcuts[1].exists()
+    again = d.find("Pictrap", "Pictrap", 30000)
+    assert again and again != hwnd, "the updated Pictrap runs again"
+    capture_pattern(d, d.home, "cap2.bmp")
+    d.wintest("post", str(again), str(WM_CLOSE))
+    assert d.wintest("gone", str(again), "10000")[0] == 0
 
     # From the Start menu, with settings that save into the program's own
     # folder; it stays running, and its hook library stays loaded in the
@@ -192,7 +199,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     assert wait_until(lambda: any(n.startswith("Pictrap ~nsu") for n in registry_values(d, RUN_ONCE_KEY) or {}))
     assert d.find("Pictrap", "Pictrap", 200) is None, "the uninstaller closes a running Pictrap"
     assert sorted(p.name for p in programs.iterdir()) == ["cap1.bmp"], "only the capture stays, with its folder"
-    assert (d.home / "cap1.bmp").exists()
+    assert (d.home / "cap1.bmp").exists() and (d.home / "cap2.bmp").exists()
     assert not any(s.exists() for s in shortcuts)
     assert registry_values(d, UNINSTALL_KEY) is None
 
@@ -209,7 +216,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     # removes, only the standard places the installer filled stay: the
     # per-user Programs folder and the Uninstall key.
     added = all_files(d) - files_before
-    expected = {programs, programs / "cap1.bmp", d.home / "cap1.bmp", programs.parent}
+    expected = {programs, programs / "cap1.bmp", d.home / "cap1.bmp", d.home / "cap2.bmp", programs.parent}
     for p in pending:
         expected |= {p} | ({q for q in p.rglob("*")} if p.is_dir() else set())
     # Wine's own mirror of the Start menu in the home's desktop menus.
