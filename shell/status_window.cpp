@@ -17,6 +17,7 @@ constexpr RECT kPercentText = {14, 32, 254, 50};
 
 struct StatusWindowState {
   HWND window;
+  int dpi;  // the layout below is drawn for 96 and scaled to this
   HWND button;
   HWND owner;
   WNDPROC buttonProc;
@@ -26,7 +27,20 @@ struct StatusWindowState {
   int filledRight;
 };
 
-StatusWindowState g_status = {nullptr, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
+StatusWindowState g_status = {nullptr, 96, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
+
+// The program is DPI aware, so the system no longer enlarges this window on
+// a scaled display while its caption and text grow: unscaled, the Cancel
+// button fell off the bottom at 200%. Every layout figure goes through here;
+// at 96 it is the figure itself.
+int Scaled(int v) { return MulDiv(v, g_status.dpi, 96); }
+RECT Scaled(const RECT& r) { return {Scaled(r.left), Scaled(r.top), Scaled(r.right), Scaled(r.bottom)}; }
+
+int ScreenDpi() {
+  WindowDc screen(nullptr);
+  const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+  return dpi > 0 ? dpi : 96;
+}
 
 // Moves a window's start along one axis so that it lies within [low, high):
 // first off the far edge, then off the near one, so that a window larger
@@ -43,19 +57,19 @@ LONG KeepWithin(LONG start, LONG size, LONG low, LONG high) {
 // work area of the monitor under the point (the primary one when the point is
 // on none), so the taskbar does not cover the Cancel button either.
 POINT Placement() {
-  POINT p = {50, 75};
+  POINT p = {Scaled(50), Scaled(75)};
   ClientToScreen(g_status.owner, &p);
   RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   if (GetMonitorInfoA(MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
-  p.x = KeepWithin(p.x, kWidth, area.left, area.right);
-  p.y = KeepWithin(p.y, kHeight, area.top, area.bottom);
+  p.x = KeepWithin(p.x, Scaled(kWidth), area.left, area.right);
+  p.y = KeepWithin(p.y, Scaled(kHeight), area.top, area.bottom);
   return p;
 }
 
 void DrawTextLine(HDC dc) {
-  RECT line = kTextLine;
+  RECT line = Scaled(kTextLine);
   FillRect(dc, &line, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
   DrawTextA(dc, g_status.text ? g_status.text : "", -1, &line, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
 }
@@ -67,8 +81,8 @@ void RestoreColours(HDC dc, int oldMode) {
 }
 
 void Line(HDC dc, int x1, int y1, int x2, int y2) {
-  MoveToEx(dc, x1, y1, nullptr);
-  LineTo(dc, x2, y2);
+  MoveToEx(dc, Scaled(x1), Scaled(y1), nullptr);
+  LineTo(dc, Scaled(x2), Scaled(y2));
 }
 
 LRESULT OnPaint(HWND window) {
@@ -76,13 +90,13 @@ LRESULT OnPaint(HWND window) {
   HDC dc = BeginPaint(window, &ps);
   SetTextColor(dc, RGB(0, 0, 0));
   const int oldMode = SetBkMode(dc, TRANSPARENT);
-  RECT empty = {g_status.filledRight + 1, 31, 254, 51};
+  RECT empty = Scaled(RECT{g_status.filledRight + 1, 31, 254, 51});
   if (empty.left < empty.right) FillRect(dc, &empty, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   DrawTextLine(dc);
   {
     // The sunken frame: light edges right and below, dark edges left and above.
-    GdiObject<HPEN> white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
-    GdiObject<HPEN> grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
+    GdiObject<HPEN> white(CreatePen(PS_SOLID, Scaled(1), RGB(255, 255, 255)));
+    GdiObject<HPEN> grey(CreatePen(PS_SOLID, Scaled(1), RGB(128, 128, 128)));
     Selection pen(dc, white.get());
     Line(dc, 12, 52, 256, 52);
     Line(dc, 11, 53, 257, 53);
@@ -94,11 +108,11 @@ LRESULT OnPaint(HWND window) {
     Line(dc, 11, 30, 11, 53);
     Line(dc, 12, 31, 12, 52);
   }
-  RECT filled = {13, 31, g_status.filledRight, 51};
+  RECT filled = Scaled(RECT{13, 31, g_status.filledRight, 51});
   if (filled.left < filled.right) FillRect(dc, &filled, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
   char percent[8];
   std::snprintf(percent, sizeof percent, "%d%%", g_status.percent);
-  RECT percentArea = kPercentText;
+  RECT percentArea = Scaled(kPercentText);
   DrawTextA(dc, percent, -1, &percentArea, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOCLIP);
   RestoreColours(dc, oldMode);
   EndPaint(window, &ps);
@@ -129,10 +143,10 @@ LRESULT OnProgress(HWND window, int p) {
   }
   if (p > 100) return 0;
   const int newRight = StatusBarRight(p);
-  RECT strip = {g_status.filledRight, 32, newRight, 51};
+  RECT strip = Scaled(RECT{g_status.filledRight, 32, newRight, 51});
   InvalidateRect(window, &strip, FALSE);
   g_status.filledRight = newRight;
-  RECT percentArea = kPercentText;
+  RECT percentArea = Scaled(kPercentText);
   InvalidateRect(window, &percentArea, FALSE);
   g_status.percent = p;
   return 0;
@@ -205,12 +219,13 @@ BOOL RegisterStatusClass(HINSTANCE instance) {
 
 HWND CreateStatusWindow(HWND owner, HINSTANCE instance, const char* caption, const char* buttonText) {
   g_status.owner = owner;
+  g_status.dpi = ScreenDpi();
   const POINT at = Placement();
-  g_status.window = CreateWindowExA(0, kClassName, caption, WS_POPUP | WS_CAPTION, at.x, at.y, kWidth, kHeight,
-                                    owner, nullptr, instance, nullptr);
+  g_status.window = CreateWindowExA(0, kClassName, caption, WS_POPUP | WS_CAPTION, at.x, at.y, Scaled(kWidth),
+                                    Scaled(kHeight), owner, nullptr, instance, nullptr);
   if (g_status.window == nullptr) return nullptr;
-  g_status.button = CreateWindowExA(0, "Button", buttonText, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, 102, 63, 66,
-                                    26, g_status.window, reinterpret_cast<HMENU>(kCancelId), instance, nullptr);
+  g_status.button = CreateWindowExA(0, "Button", buttonText, WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON, Scaled(102),
+                                    Scaled(63), Scaled(66), Scaled(26), g_status.window, reinterpret_cast<HMENU>(kCancelId), instance, nullptr);
   g_status.buttonProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(g_status.button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CancelButtonProc)));
   return g_status.window;
@@ -219,7 +234,7 @@ HWND CreateStatusWindow(HWND owner, HINSTANCE instance, const char* caption, con
 void ShowStatus(const char* text) {
   if (g_status.window == nullptr) return;
   const POINT at = Placement();
-  MoveWindow(g_status.window, at.x, at.y, kWidth, kHeight, FALSE);
+  MoveWindow(g_status.window, at.x, at.y, Scaled(kWidth), Scaled(kHeight), FALSE);
   g_status.text = text;
   g_status.shown = true;
   // The bar starts empty for the operation about to run, not full from the

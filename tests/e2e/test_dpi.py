@@ -64,11 +64,31 @@ def without_dpi_line(program):
     return data.replace(DPI_LINE, b"<!--" + b" " * (len(DPI_LINE) - 7) + b"-->")
 
 
+def status_window_scaled(desktop):
+    """The status window, created hidden at start-up, laid out at 150%: the
+    system does not enlarge a DPI-aware program's windows, and unscaled the
+    grown caption pushed its Cancel button off the bottom."""
+    status = desktop.find("Pictrap", "Status")
+    assert status, "no status window"
+    rc, button = desktop.wintest("child", str(status), "2")
+    assert rc == 0
+    window, button = desktop.info(status), desktop.info(int(button))
+    left, top, right, bottom = map(int, window["rect"].split(","))
+    assert (right - left, bottom - top) == (405, 192), "270 by 128 at 150%"
+    ox, oy = map(int, window["origin"].split(","))
+    cw, ch = map(int, window["client"].split(","))
+    bl, bt, br, bb = map(int, button["rect"].split(","))
+    assert (bl - ox, bt - oy, br - bl, bb - bt) == (153, 95, 99, 39), "the button at 102, 63, 66 by 26, at 150% rounded"
+    assert bb <= oy + ch and br <= ox + cw, "the button wholly inside the window"
+
+
 def full_screen_capture(desktop, folder):
     """Starts the program in `folder`, presses the hot key; returns the main
     window's DPI awareness and the capture."""
     proc, hwnd = start_pictrap(desktop, folder)
     awareness = desktop.info(hwnd).get("dpi-awareness")
+    if awareness == "2":
+        status_window_scaled(desktop)
     hotkey(desktop)
     assert wait_file(folder / "cap1.bmp")
     desktop.wintest("post", str(hwnd), str(WM_CLOSE))
