@@ -20,10 +20,11 @@ EMPTY = "Nothing was captured: the capture area is empty or the screen could not
 
 
 def all_boxes(desktop, expected, timeout=20.0):
-    """Waits for `expected` boxes captioned Pictrap; returns {hwnd: text}."""
+    """Waits for `expected` boxes captioned Pictrap, each with its text (a box
+    just created may not have it yet); returns {hwnd: text}."""
     found = {}
     deadline = time.monotonic() + timeout
-    while len(found) < expected and time.monotonic() < deadline:
+    while (len(found) < expected or "" in found.values()) and time.monotonic() < deadline:
         rc, out = desktop.wintest("boxes")
         found = dict((int(h), t) for h, t in (line.split("\t", 1) for line in out.splitlines() if "\t" in line))
         time.sleep(0.2)
