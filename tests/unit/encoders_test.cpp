@@ -3,6 +3,7 @@
 // mixing runs, literals, high bytes and every length near the word size.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -90,14 +91,18 @@ TEST(Encoders, ScansAgreeWithByteLoops) {
   for (int trial = 0; trial < 3000; ++trial) {
     const Bytes row = RandomRow(rng, 1 + rng() % 100);
     const std::size_t n = row.size(), from = rng() % n;
-    std::size_t pair = from;
-    while (pair + 1 < n && row[pair] != row[pair + 1]) ++pair;
-    if (pair + 1 >= n) pair = n;
-    ASSERT_EQ(FindEqualPair(row.data(), from, n), pair) << trial;
-    const std::size_t limit = 1 + rng() % 80;
+    const LineWindow w = ReadLineWindow(row.data(), from, n);
+    ASSERT_EQ(w.known, std::min<std::size_t>(32, n - from)) << trial;
+    for (unsigned k = 0; k < 32; ++k) {
+      const std::size_t p = from + k;
+      const bool equal = k < w.known && p + 1 < n && row[p] == row[p + 1];
+      const bool high = k < w.known && row[p] >= 0xC0;
+      ASSERT_EQ((w.equal >> k) & 1, equal ? 1u : 0u) << trial << " bit " << k;
+      ASSERT_EQ((w.high >> k) & 1, high ? 1u : 0u) << trial << " bit " << k;
+    }
     std::size_t run = 1;
-    while (run < limit && from + run < n && row[from + run] == row[from]) ++run;
-    ASSERT_EQ(RunLength(row.data(), from, n, limit), run) << trial;
+    while (from + run < n && row[from + run] == row[from]) ++run;
+    ASSERT_EQ(RunFrom(row.data(), from, n), run) << trial;
   }
 }
 

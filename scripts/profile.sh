@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Where each operation's time goes, as instruction counts, which do not
+# depend on how busy the machine is: the operations are built for 32-bit x86
+# with the shipped build's code-generation flags (as a Linux program, which
+# callgrind can run) and each is run once under callgrind on the real
+# desktop pictures. Prints instructions per input byte and the functions
+# that execute them.
+#
+#   scripts/profile.sh [EXTRA_COMPILER_FLAGS]
+#
+# The flags default to the i686 toolchain's (-msse2 -mfpmath=sse); pass
+# e.g. "-march=i686" to see the build without SSE2.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+flags=${1:--msse2 -mfpmath=sse}
+
+scripts/setup.sh bench
+images=${PICTRAP_BENCH_IMAGES:-}
+for candidate in "$root/../shared/bench-images" "$root/../../shared/bench-images" /work/shared/bench-images; do
+  [ -n "$images" ] && break
+  [ -f "$candidate/screen1080_24.dib" ] && images=$candidate
+done
+[ -f "$images/screen1080_24.dib" ] || { echo "profile: the real desktop pictures are missing" >&2; exit 1; }
+
+build=build/profile32
+cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTRAP_TESTS=OFF -DPICTRAP_PROFILE=ON \
+  -DCMAKE_C_FLAGS="-m32 $flags" -DCMAKE_CXX_FLAGS="-m32 $flags" -DCMAKE_EXE_LINKER_FLAGS=-m32 >/dev/null
+ninja -C $build profile_op >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+printf '%-9s %-10s %14s %10s   %s\n' operation picture instructions "per byte" "where (share of the instructions)"
+for job in grey:24 bw:24 bw:8 invert:24 bmp:24 tiff:24 tiff:8 packbits:24 packbits:8 packbits:1 pcx:24 pcx:8 pcx:1; do
+  op=${job%%:*} bits=${job##*:}
+  dib=$images/screen1080_$bits.dib
+  valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/cg.out" \
+    $build/bin/profile_op "$op" "$dib" "$work/out" >/dev/null 2>&1
+  bytes=$(stat -c %s "$dib")
+  callgrind_annotate --threshold=99 "$work/cg.out" 2>/dev/null | /usr/bin/python3 -c '
+import re, sys
+bytes = int(sys.argv[1]); total = None; parts = []
+for line in sys.stdin:
+    m = re.match(r"\s*([\d,]+) \(([\d.]+)%\)\s+(\S+.*)$", line) or re.match(r"\s*([\d,]+)\s+\(([\d.]+)%\)\s+(.*)$", line)
+    if line.strip().endswith("PROGRAM TOTALS"):
+        total = int(line.split()[0].replace(",", ""))
+    elif m and total is not None:
+        name = m.group(3).split(":", 1)[-1] if ":" in m.group(3) else m.group(3)
+        name = re.sub(r"\(.*", "", name.strip()).replace("(anonymous namespace)::", "")
+        parts.append(f"{name.split()[0] if name else name} {float(m.group(2)):.0f}%")
+print(f"{total or 0:14,d} {(total or 0) / bytes:10.2f}   " + ", ".join(parts[:5]))
+' "$bytes" | sed "s/^/$(printf '%-9s %-10s' "$op" "desktop$bits")/"
+done
