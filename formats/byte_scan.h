@@ -54,31 +54,33 @@ inline LineWindow ReadLineWindow(const std::uint8_t* p, std::size_t from, std::s
   return w;
 }
 
-// How many bytes from p[from] on equal p[from], without limit.
-inline std::size_t RunFrom(const std::uint8_t* p, std::size_t from, std::size_t n) {
+// How many bytes from p[from] on equal p[from], counting at most `limit`
+// (at least 1).
+inline std::size_t RunFrom(const std::uint8_t* p, std::size_t from, std::size_t n,
+                           std::size_t limit = static_cast<std::size_t>(-1)) {
+  const std::size_t end = n - from < limit ? n : from + limit;
   std::size_t i = from + 1;
 #if defined(__SSE2__)
   const __m128i v = _mm_set1_epi8(static_cast<char>(p[from]));
-  while (i + 16 <= n) {
+  while (i + 16 <= end) {
     const unsigned same = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), v)));
     if (same != 0xFFFF) return i - from + static_cast<std::size_t>(std::countr_zero(~same));
     i += 16;
   }
 #endif
-  while (i < n && p[i] == p[from]) ++i;
+  while (i < end && p[i] == p[from]) ++i;
   return i - from;
 }
 
-// Copies `n` bytes (at most 32). With `room`, 32 bytes may be read from src
-// and written to dst whatever n is.
-inline void CopyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, bool room) {
+// Copies `n` bytes. With `room`, it copies whole 16-byte pieces and may read
+// and write up to 15 bytes past the `n`: the caller vouches that both are
+// within their blocks.
+inline void CopyAhead(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, bool room) {
 #if defined(__SSE2__)
   if (room) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src)));
-    if (n > 16) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16),
-                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 16)));
+    for (std::size_t k = 0; k < n; k += 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k)));
     }
     return;
   }

@@ -186,19 +186,20 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
     } else {
       const unsigned k = w.equal != 0 ? static_cast<unsigned>(std::countr_zero(w.equal)) : w.known;
       std::uint32_t high = k < 32 ? w.high & ((1u << k) - 1) : w.high;
+      // Copies of at most 32 bytes, in 16-byte pieces where 32 bytes from
+      // there lie within the line (and so, as the code is at most twice the
+      // bytes before it, within the room for it).
       std::size_t at = i;
       while (high != 0) {
         const auto t = static_cast<unsigned>(std::countr_zero(high));
-        CopyBytes(o, in + at, i + t - at);
+        CopyAhead(o, in + at, i + t - at, at + 32 <= n);
         o += i + t - at;
         *o++ = 0xC1;
         *o++ = in[i + t];
         at = i + t + 1;
         high &= high - 1;
       }
-      // Reading and writing 32 bytes stays within the line and, as the code
-      // is at most twice the bytes before it, within the room for it.
-      CopyShort(o, in + at, i + k - at, at + 32 <= n);
+      CopyAhead(o, in + at, i + k - at, at + 32 <= n);
       o += i + k - at;
       used = k;
     }

@@ -283,7 +283,10 @@ std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_
     while (pending < end) {
       const std::size_t k = end - pending < 72 ? end - pending : 72;
       *o++ = static_cast<std::uint8_t>(k - 1);
-      CopyBytes(o, in + pending, k);
+      // 16-byte pieces may run 15 bytes past the literals: within the row,
+      // and, as the code is at most twice the bytes before it, within the
+      // room for it, when the row goes on 16 bytes past them.
+      CopyAhead(o, in + pending, k, pending + k + 16 <= n);
       o += k;
       pending += k;
     }
@@ -295,8 +298,8 @@ std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_
     if (w.equal & 1) {
       sendLiterals(i);
       const auto ones = static_cast<unsigned>(std::countr_zero(~w.equal));
-      std::size_t run = ones < w.known ? ones + 1 : w.known + RunFrom(in, i + w.known, n);
-      if (run > 73) run = 73;  // what follows is coded afresh
+      // At most 73; what follows is coded afresh.
+      const std::size_t run = ones < w.known ? ones + 1 : w.known + RunFrom(in, i + w.known, n, 73 - w.known);
       *o++ = static_cast<std::uint8_t>(257 - run);
       *o++ = in[i];
       used = run;

@@ -25,7 +25,7 @@ done
 
 build=build/profile32
 cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPICTRAP_TESTS=OFF -DPICTRAP_PROFILE=ON \
-  -DCMAKE_C_FLAGS="-m32 $flags" -DCMAKE_CXX_FLAGS="-m32 $flags" -DCMAKE_EXE_LINKER_FLAGS=-m32 >/dev/null
+  -DCMAKE_C_FLAGS="-m32 -g $flags" -DCMAKE_CXX_FLAGS="-m32 -g $flags" -DCMAKE_EXE_LINKER_FLAGS=-m32 >/dev/null
 ninja -C $build profile_op >/dev/null
 
 work=$(mktemp -d)
@@ -45,8 +45,9 @@ for line in sys.stdin:
     if line.strip().endswith("PROGRAM TOTALS"):
         total = int(line.split()[0].replace(",", ""))
     elif m and total is not None:
-        name = m.group(3).split(":", 1)[-1] if ":" in m.group(3) else m.group(3)
-        name = re.sub(r"\(.*", "", name.strip()).replace("(anonymous namespace)::", "")
+        name = m.group(3).replace("(anonymous namespace)::", "")
+        name = name.split(":", 1)[-1] if ":" in name else name
+        name = re.sub(r"\(.*", "", name.strip())
         parts.append(f"{name.split()[0] if name else name} {float(m.group(2)):.0f}%")
 print(f"{total or 0:14,d} {(total or 0) / bytes:10.2f}   " + ", ".join(parts[:5]))
 ' "$bytes" | sed "s/^/$(printf '%-9s %-10s' "$op" "desktop$bits")/"

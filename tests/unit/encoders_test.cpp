@@ -103,6 +103,8 @@ TEST(Encoders, ScansAgreeWithByteLoops) {
     std::size_t run = 1;
     while (from + run < n && row[from + run] == row[from]) ++run;
     ASSERT_EQ(RunFrom(row.data(), from, n), run) << trial;
+    const std::size_t limit = 1 + rng() % 80;
+    ASSERT_EQ(RunFrom(row.data(), from, n, limit), std::min(run, limit)) << trial << " limit " << limit;
   }
 }
 
