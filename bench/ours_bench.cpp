@@ -67,6 +67,29 @@ MemHandle Copy(MemHandle dib) {
   return CopyDib(dib, &out) == StatusOk ? out : nullptr;
 }
 
+// A new zero-filled block the size of the greyscale result, touched once per
+// page and freed: what the output block alone costs where every such block
+// is fresh memory from the system (under Wine, a page fault per page).
+void TimeFreshBlock(benchmark::State& state, const std::string& picture) {
+  const BenchPicture* p = PictureOrSkip(state, picture);
+  if (p == nullptr) return;
+  DibLayout l;
+  {
+    MemLockGuard lock(p->dib);
+    CheckDibLayout(lock.data(), lock.size(), &l);
+  }
+  const std::size_t size = kDibHeaderSize + 1024 + std::size_t{DibRowStride(8, l.width)} * l.height;
+  for (auto _ : state) {
+    MemHandle h = MemAlloc(size);
+    {
+      MemLockGuard lock(h);
+      for (std::size_t k = 0; k < size; k += 4096) lock.data()[k] = 1;
+      benchmark::DoNotOptimize(lock.data());
+    }
+    MemFree(h);
+  }
+}
+
 enum class Format { Bmp, Pcx, Tiff, PackBits };
 
 Status WriteAs(Format f, const std::string& path, MemHandle dib) {
@@ -155,6 +178,7 @@ void RegisterOurBenchmarks() {
   };
   step("grey", TimeStep<Grey>, {"desktop24", "synthetic24"});
   step("bw", TimeStep<BlackWhite>, {"desktop24", "desktop8", "synthetic24"});
+  step("fresh_grey_block", TimeFreshBlock, {"desktop24", "synthetic24"});
   step("invert", TimeStep<Invert>, {"desktop24"});
   step("copy", TimeStep<Copy>, {"desktop24"});
 

@@ -21,7 +21,8 @@ PICTURES_GREY = ("desktop24", "synthetic24")
 ROWS = []
 for pic in PICTURES_GREY:
     ROWS.append(("greyscale", pic, f"grey/{pic}",
-                 [("Pillow", f"pillow_grey/{pic}"), ("Magick", f"magick_grey/{pic}")],
+                 [("Pillow", f"pillow_grey/{pic}"), ("Magick", f"magick_grey/{pic}"),
+                  ("fresh", f"fresh_grey_block/{pic}")],
                  ("faster", 2.0, ["Pillow"])))
 for pic in ("desktop24", "desktop8", "synthetic24"):
     ROWS.append(("black and white", pic, f"bw/{pic}",
@@ -46,8 +47,8 @@ for pic in ("desktop24", "desktop8"):
 
 # The plain write is measured in each build: the shipped build's ratio uses
 # the plain write under Wine, the native one the native plain write.
-SAME_BUILD = {"plain", "copy"}
-COLUMNS = ["libtiff", "Pillow", "Magick", "plain", "copy"]
+SAME_BUILD = {"plain", "copy", "fresh"}
+COLUMNS = ["libtiff", "Pillow", "Magick", "plain", "copy", "fresh"]
 
 
 def load(results):
@@ -91,7 +92,7 @@ def find(times, name, build):
     base = name.split("/")[0]
     if base.startswith("pillow_"):
         return times["pillow"].get(name)
-    if base in ("plain_bmp", "plain_tiff", "plain_pcx", "copy"):
+    if base in ("plain_bmp", "plain_tiff", "plain_pcx", "copy", "fresh_grey_block"):
         return times[build].get(name)
     return times["native"].get(name)
 
@@ -164,6 +165,7 @@ def main(results):
     print(f"ms per operation, median [min-max] of {runs} runs; ratios between medians; "
           "plain and copy columns from the shipped build (the native ratio uses the native ones); "
           "for PCX, plain is the same bytes written in the writer's fixed 10240-byte pieces (information); "
+          "fresh = allocating and touching a new block the size of the greyscale result (information); "
           "peak mem = most memory held at once, input included, per input byte")
     for i, r in enumerate(table):
         print("  ".join(v.ljust(widths[k]) for k, v in enumerate(r)).rstrip())
