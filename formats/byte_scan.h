@@ -54,18 +54,35 @@ inline LineWindow ReadLineWindow(const std::uint8_t* p, std::size_t from, std::s
   return w;
 }
 
-// How many bytes from p[from] on equal p[from], counting at most `limit`
-// (at least 1).
-inline std::size_t RunFrom(const std::uint8_t* p, std::size_t from, std::size_t n,
-                           std::size_t limit = static_cast<std::size_t>(-1)) {
-  const std::size_t end = n - from < limit ? n : from + limit;
+// How many bytes from p[from] on equal p[from].
+inline std::size_t RunFrom(const std::uint8_t* p, std::size_t from, std::size_t n) {
   std::size_t i = from + 1;
 #if defined(__SSE2__)
   const __m128i v = _mm_set1_epi8(static_cast<char>(p[from]));
-  while (i + 16 <= end) {
+  while (i + 16 <= n) {
     const unsigned same = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), v)));
     if (same != 0xFFFF) return i - from + static_cast<std::size_t>(std::countr_zero(~same));
+    i += 16;
+  }
+#endif
+  while (i < n && p[i] == p[from]) ++i;
+  return i - from;
+}
+
+// The same, counting at most `limit` (at least 1).
+inline std::size_t RunUpTo(const std::uint8_t* p, std::size_t from, std::size_t n, std::size_t limit) {
+  const std::size_t end = n - from < limit ? n : from + limit;
+  std::size_t i = from + 1;
+#if defined(__SSE2__)
+  // 16 bytes at a time wherever they lie within the line, even past the
+  // limit, which then caps the count.
+  const __m128i v = _mm_set1_epi8(static_cast<char>(p[from]));
+  while (i < end && i + 16 <= n) {
+    const unsigned same = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), v)));
+    const std::size_t k = same == 0xFFFF ? 16 : static_cast<std::size_t>(std::countr_zero(~same));
+    if (k < 16 || i + k >= end) return (i + k < end ? i + k : end) - from;
     i += 16;
   }
 #endif

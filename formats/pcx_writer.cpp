@@ -154,6 +154,55 @@ void BuildScanLine(const std::uint8_t* row, const DibLayout& l, const PcxShape& 
   }
 }
 
+// Alone, a byte of 0xC0 or above is coded as 0xC1 and itself. For each
+// pattern of such bytes among 8, the shuffle that spreads the 8 bytes out
+// with a gap before each of them, the 0xC1 bytes that fill the gaps, and
+// how many gaps there are.
+struct LiteralSpread {
+  std::uint8_t order[256][16];
+  std::uint8_t marks[256][16];
+  std::uint8_t gaps[256];
+  constexpr LiteralSpread() : order(), marks(), gaps() {
+    for (unsigned m = 0; m < 256; ++m) {
+      unsigned at = 0;
+      for (unsigned b = 0; b < 8; ++b) {
+        if ((m >> b) & 1) {
+          order[m][at] = 0x80;  // a zero, which the mark fills
+          marks[m][at++] = 0xC1;
+          ++gaps[m];
+        }
+        order[m][at++] = static_cast<std::uint8_t>(b);
+      }
+      for (; at < 16; ++at) order[m][at] = 0x80;
+    }
+  }
+};
+constexpr LiteralSpread kLiteralSpread;
+
+#if defined(__i386__) || defined(__x86_64__)
+// Codes the lone bytes in[from] to in[end - 1], whose high ones `high` marks
+// from bit 0, 8 at a time while 8 bytes from there lie within the line (so,
+// as the code is at most twice the bytes before it, the 16 bytes stored lie
+// within the room for it); returns where the code ends and, in `from`, the
+// first byte left.
+__attribute__((target("ssse3"))) std::uint8_t* SpreadLiteralsSsse3(const std::uint8_t* in, std::size_t& from,
+                                                                   std::size_t end, std::size_t n,
+                                                                   std::uint32_t high, std::uint8_t* o) {
+  std::size_t j = from;
+  for (; j < end && j + 8 <= n; j += 8, high >>= 8) {
+    const unsigned m = high & 0xFF;
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j));
+    const __m128i order = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLiteralSpread.order[m]));
+    const __m128i marks = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kLiteralSpread.marks[m]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(_mm_shuffle_epi8(bytes, order), marks));
+    // Bytes past `end` have no mark, so the code of those before it comes first.
+    o += (end - j < 8 ? end - j : 8) + kLiteralSpread.gaps[m];
+  }
+  from = j < end ? j : end;
+  return o;
+}
+#endif
+
 }  // namespace
 
 std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
@@ -164,6 +213,7 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
   // with no high byte is copied whole.
   std::uint8_t* o = out;
   std::size_t i = 0;
+  const bool spread = CpuHasSsse3();
   LineWindow w{0, 0, 0};
   while (i < n) {
     if (w.known < 16 && w.known < n - i) w = ReadLineWindow(in, i, n);
@@ -190,6 +240,13 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
       // there lie within the line (and so, as the code is at most twice the
       // bytes before it, within the room for it).
       std::size_t at = i;
+#if defined(__i386__) || defined(__x86_64__)
+      // Spread 8 at a time where a stretch is long enough to repay it.
+      if (high != 0 && spread && k >= 8) {
+        o = SpreadLiteralsSsse3(in, at, i + k, n, high, o);
+        high = at - i < 32 ? high & ~((1u << (at - i)) - 1) : 0;
+      }
+#endif
       while (high != 0) {
         const auto t = static_cast<unsigned>(std::countr_zero(high));
         CopyAhead(o, in + at, i + t - at, at + 32 <= n);

@@ -299,7 +299,7 @@ std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_
       sendLiterals(i);
       const auto ones = static_cast<unsigned>(std::countr_zero(~w.equal));
       // At most 73; what follows is coded afresh.
-      const std::size_t run = ones < w.known ? ones + 1 : w.known + RunFrom(in, i + w.known, n, 73 - w.known);
+      const std::size_t run = ones < w.known ? ones + 1 : w.known + RunUpTo(in, i + w.known, n, 73 - w.known);
       *o++ = static_cast<std::uint8_t>(257 - run);
       *o++ = in[i];
       used = run;

@@ -104,7 +104,7 @@ TEST(Encoders, ScansAgreeWithByteLoops) {
     while (from + run < n && row[from + run] == row[from]) ++run;
     ASSERT_EQ(RunFrom(row.data(), from, n), run) << trial;
     const std::size_t limit = 1 + rng() % 80;
-    ASSERT_EQ(RunFrom(row.data(), from, n, limit), std::min(run, limit)) << trial << " limit " << limit;
+    ASSERT_EQ(RunUpTo(row.data(), from, n, limit), std::min(run, limit)) << trial << " limit " << limit;
   }
 }
 
