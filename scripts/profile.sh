@@ -37,18 +37,28 @@ for job in grey:24 bw:24 bw:8 invert:24 bmp:24 tiff:24 tiff:8 packbits:24 packbi
   valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/cg.out" \
     $build/bin/profile_op "$op" "$dib" "$work/out" >/dev/null 2>&1
   bytes=$(stat -c %s "$dib")
-  callgrind_annotate --threshold=99 "$work/cg.out" 2>/dev/null | /usr/bin/python3 -c '
+  callgrind_annotate --threshold=100 "$work/cg.out" 2>/dev/null | /usr/bin/python3 -c '
 import re, sys
-bytes = int(sys.argv[1]); total = None; parts = []
+bytes = int(sys.argv[1]); total = 0; by_function = {}; section = False
 for line in sys.stdin:
-    m = re.match(r"\s*([\d,]+) \(([\d.]+)%\)\s+(\S+.*)$", line) or re.match(r"\s*([\d,]+)\s+\(([\d.]+)%\)\s+(.*)$", line)
     if line.strip().endswith("PROGRAM TOTALS"):
         total = int(line.split()[0].replace(",", ""))
-    elif m and total is not None:
-        name = m.group(3).replace("(anonymous namespace)::", "")
-        name = name.split(":", 1)[-1] if ":" in name else name
-        name = re.sub(r"\(.*", "", name.strip())
-        parts.append(f"{name.split()[0] if name else name} {float(m.group(2)):.0f}%")
-print(f"{total or 0:14,d} {(total or 0) / bytes:10.2f}   " + ", ".join(parts[:5]))
+    elif "file:function" in line:
+        section = True
+    elif section and line.startswith("---"):
+        section = not by_function  # the listing ends at the next rule; read on to the end
+    elif section:
+        m = re.match(r"\s*([\d,]+)\s+\(\s*[\d.]+%\)\s+(.*)$", line) or re.match(r"\s*([\d,]+)\s+(.*)$", line)
+        if not m:
+            continue
+        where = m.group(2).replace("(anonymous namespace)::", "")
+        where = re.sub(r"\s*\[.*\]\s*$", "", where)
+        name = where.split(":", 1)[1] if ":" in where else where
+        name = re.sub(r"\(.*", "", name).strip() or "(system library)"
+        if name.startswith("0x"):
+            name = "(C library)"
+        by_function[name] = by_function.get(name, 0) + int(m.group(1).replace(",", ""))
+top = sorted(by_function.items(), key=lambda kv: -kv[1])[:4]
+print(f"{total:14,d} {total / bytes:10.2f}   " + ", ".join(f"{n} {100 * v / max(total, 1):.0f}%" for n, v in top))
 ' "$bytes" | sed "s/^/$(printf '%-9s %-10s' "$op" "desktop$bits")/"
 done
