@@ -42,14 +42,17 @@ ninja -C build/bench-win32 pictrap_bench >/dev/null
 # during the runs and ended afterwards (it serves this prefix only).
 export WINEPREFIX=$root/build/bench/wine WINEARCH=win32 WINEDEBUG=-all
 unset DISPLAY
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "bench: making the Wine prefix" >&2
-  # wineboot's exit code says little on a fresh prefix; the registry file does.
+  mkdir -p "$WINEPREFIX"
+  # wineboot's exit code says little on a fresh prefix; the registry, saved
+  # once its wineserver has ended, does.
   wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
   [ -f "$WINEPREFIX/system.reg" ] || { echo "bench: the Wine prefix could not be made" >&2; exit 1; }
 fi
+wineserver -p
+trap 'wineserver -k 2>/dev/null || true' EXIT
 
 results=$root/build/bench/results
 out=$root/build/bench/out
