@@ -43,4 +43,8 @@ struct CaptureState {
   std::uint16_t Mode;
   std::uint32_t NotifyMessage;
   std::uint32_t TimerId;            // UINT_PTR
+  // Esc during a selection: set by the keyboard hook, which also swallows
+  // that key's repeats and its release while EscapeHeld is set.
+  std::int32_t SelectionCancelled;
+  std::int32_t EscapeHeld;
 };

@@ -1,7 +1,7 @@
-// Small non-copyable guards for device contexts and GDI objects, shared by
-// SHOTBOX and SBHOOK32 so that no exit path can forget to release a DC, put a
-// selection back or delete an object. A copyable guard would release twice:
-// every one deletes its copy operations.
+// Small non-copyable guards for device contexts, GDI objects and kernel
+// handles, shared by SHOTBOX and SBHOOK32 so that no exit path can forget to
+// release a DC, put a selection back, delete an object or close a handle. A
+// copyable guard would release twice: every one deletes its copy operations.
 #pragma once
 
 #include <windows.h>
@@ -102,4 +102,20 @@ class PaletteSelection {
  private:
   HDC dc_;
   HPALETTE previous_;
+};
+
+// A kernel object's handle (an event, a thread), closed with CloseHandle.
+// Null means none; INVALID_HANDLE_VALUE is not used by the calls it holds.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~KernelHandle() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+  }
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
 };

@@ -26,7 +26,7 @@ constexpr Sentence kSentences[] = {
     {StatusEmptyCapture, "Nothing was captured: the capture area is empty or the screen could not be copied."},
     {StatusPrinterNoRaster, "The printer cannot print images."},
     {StatusNoPrinter, "No default printer is available, or its page is too small."},
-    {StatusPrintJobFailed, "The print job could not be started."},
+    {StatusPrintJobFailed, "The print job could not be started, or did not reach the printer."},
     {StatusPrinterDcFailed, "The printer could not be opened."},
     {StatusPrinterSetupNoRaster, "The selected printer cannot print images."},
     {StatusNoPrintableArea, "There is no room on the page to print the image."},

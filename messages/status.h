@@ -8,7 +8,7 @@ using Status = std::uint16_t;
 
 enum : Status {
   StatusOk = 0,
-  StatusCancelled = 100,       // the user pressed Cancel in the status window
+  StatusCancelled = 100,       // Cancel in the status window, or Esc during a selection
   StatusBadArgument = 101,     // null handle, malformed image, size out of range
   StatusNoMemory = 102,        // a memory block could not be allocated
   StatusCreateFailed = 200,    // the output file could not be created

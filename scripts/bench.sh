@@ -4,6 +4,10 @@
 # yardsticks (libtiff and ImageMagick in the native program, Pillow in a
 # script run between our runs), on the real desktop pictures and a synthetic
 # one. Prints one table of medians and min-max over RUNS runs (default 5).
+# Then the capture itself under Wine on a 1920x1080 display: hot key to file
+# beside scrot and ImageMagick, where the time goes, and peak memory; the
+# print job; and the wait for an Area selection: CPU time and wake-up delay
+# beside a tight loop.
 #
 #   scripts/bench.sh [RUNS] [Google Benchmark flags for our programs]
 #
@@ -70,4 +74,17 @@ for run in $(seq 1 "$runs"); do
     "$@" >/dev/null 2>>"$results/native.log"
   /usr/bin/python3 bench/pillow_bench.py "$images" "$results/pictures" "$out" > "$results/pillow-$run.json"
 done
-/usr/bin/python3 scripts/bench_table.py "$results"
+status=0
+/usr/bin/python3 scripts/bench_table.py "$results" || status=$?
+
+# The rest runs the program itself under Wine in private prefixes of its own.
+wineserver -k 2>/dev/null || true
+echo
+scripts/build.sh win32 >/dev/null
+/usr/bin/python3 scripts/bench_capture.py
+# The print job runs only under Wine: the Windows build, timed there.
+echo
+/usr/bin/python3 scripts/print_bench.py || status=$?
+echo
+/usr/bin/python3 scripts/bench_selection.py
+exit $status

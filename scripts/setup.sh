@@ -9,14 +9,15 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb xdotool xauth x11-utils x11-xkb-utils
-  imagemagick libtiff-tools netpbm
-  python3-pil python3-pytest
+  imagemagick libtiff-tools netpbm xclip
+  python3 python3-pil python3-pytest
+  ghostscript poppler-utils
 )
 
 # The benchmarks' yardsticks, the source of Google Benchmark for the Windows build
 # and the profiler are needed only by scripts/bench.sh and scripts/profile.sh.
 if [ "${1:-}" = bench ]; then
-  packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib)
+  packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib scrot)
 fi
 
 missing=()

@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr char kFilter[] =
-    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF||";
-
 int AutomaticName(ShellState& shell, char* out) {
   if (!MakeAutoFileName(shell.settings, out, kFileNameSize)) {
     MessageBoxA(shell.mainWindow,
@@ -28,11 +25,8 @@ int AutomaticName(ShellState& shell, char* out) {
 }
 
 int AskedName(ShellState& shell, char* out) {
-  char filter[sizeof kFilter];
-  std::memcpy(filter, kFilter, sizeof kFilter);
-  for (char& c : filter) {
-    if (c == '|') c = '\0';
-  }
+  char filter[sizeof kSaveFilter];
+  MakeSaveFilter(filter);
   char chosen[256] = "";
   char start[sizeof shell.settings.CapDir + 1];
   std::snprintf(start, sizeof start, "%s%s", shell.settings.CapDir,
@@ -86,6 +80,13 @@ Existence TargetExistence(const char* path) {
 }
 
 }  // namespace
+
+void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]) {
+  std::memcpy(filter, kSaveFilter, sizeof kSaveFilter);
+  for (char& c : filter) {
+    if (c == '|') c = '\0';
+  }
+}
 
 int GetCaptureFileName(ShellState& shell, char* out) {
   out[0] = '\0';

@@ -7,6 +7,12 @@
 #include "platform/memory.h"
 #include "shell/shell.h"
 
+// The file types of the Save As and Disk Saving Setup dialogs, in the order
+// of CapFormat; each bar becomes a terminator.
+constexpr char kSaveFilter[] =
+    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF||";
+void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]);
+
 // 0 when a name was produced into `out` (kFileNameSize bytes); 1 when the
 // user cancelled the Save As dialog or no valid name could be made.
 int GetCaptureFileName(ShellState& shell, char* out);

@@ -86,6 +86,9 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
   ReadText(store, "CapDir", "", s->CapDir, 128);
   ReadText(store, "AutoNamePrefix", "Cap", s->AutoNamePrefix, 9);
   s->AutoName = static_cast<std::uint16_t>(ReadInt(store, "AutoName", "1", 3));
+  // Saving is on by default, so a format must be too: with none, the first
+  // capture of a new user would be "saved" without anything being written.
+  if (CaptureExtension(s->CapFormat) == nullptr) s->CapFormat = 1;
   if (s->CapDir[0] == '\0' && env.currentDirectory != nullptr) {
     std::snprintf(s->CapDir, kCurrentDirectoryLength + 1, "%s", env.currentDirectory);
   }

@@ -76,6 +76,11 @@ void SaveShellSetupSettings(ShellState& shell) {
   SaveSetupSettings(ProfileStore(shell), MachineEnvironment(currentDirectory), &shell.settings);
 }
 
+void ReadSettingText(const ShellState& shell, const char* key, const char* fallback, char* buffer,
+                     std::size_t size) {
+  GetPrivateProfileStringA(kSection, key, fallback, buffer, static_cast<DWORD>(size), shell.iniPath);
+}
+
 void WriteSettingText(const ShellState& shell, const char* key, const char* text) {
   WritePrivateProfileStringA(kSection, key, text, shell.iniPath);
 }

@@ -12,5 +12,8 @@ void ModuleFilePath(const char* name, char* out, std::size_t size);
 std::int32_t FindHighestCaptureNumber(char* directory, const char* extension);
 void LoadShellSettings(ShellState& shell);
 void SaveShellSetupSettings(ShellState& shell);
+// Reads one key of the settings file (not the record in memory).
+void ReadSettingText(const ShellState& shell, const char* key, const char* fallback, char* buffer,
+                     std::size_t size);
 // Writes one key of the settings file.
 void WriteSettingText(const ShellState& shell, const char* key, const char* text);

@@ -36,6 +36,12 @@ struct ShellState {
   HWND rememberedFocus;    // the focus when the capture request arrived
 
   HWND viewerWindow;       // null while the capture viewer is closed
+  HWND helpWindow;         // the program's own help, null while closed
+
+  // The capture library took our arming. Only then is its trigger ours to
+  // remove: one refused (another program holds the library) belongs to that
+  // program, and EndCapture would take it away from it.
+  bool hotKeyArmed;
 
   // The saved printer setup: both set or both null; freed at the end.
   HGLOBAL printerDevMode;

@@ -79,6 +79,42 @@ def bare_app_dir(bare_desktop, request, tmp_path):
     yield from _installed(bare_desktop, request, tmp_path / "Pictrap")
 
 
+@pytest.fixture
+def floppy(desktop, tmp_path):
+    """Drive A: on a folder, reported by Wine as removable."""
+    folder = tmp_path / "floppy"
+    folder.mkdir()
+    link = desktop.prefix / "dosdevices" / "a:"
+    if link.is_symlink():
+        link.unlink()
+    link.symlink_to(folder)
+    reg = tmp_path / "floppy.reg"
+    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"="floppy"\n\n')
+    desktop.run(["regedit", "/S", str(reg)])
+    yield folder
+    link.unlink()
+    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"=-\n\n')
+    desktop.run(["regedit", "/S", str(reg)])
+
+
+@pytest.fixture(scope="session")
+def desktop_at_depth():
+    """Another private desktop whose display has the given colour depth, made
+    once per session for the tests that need it: desktop_at_depth(16)."""
+    made = {}
+
+    def get(depth):
+        if depth not in made:
+            root = Path(tempfile.mkdtemp(prefix=f"pictrap-e2e-{depth}bit-"))
+            made[depth] = (Desktop(root, depth=depth), root)
+        return made[depth][0]
+
+    yield get
+    for d, root in made.values():
+        d.close()
+        shutil.rmtree(root, ignore_errors=True)
+
+
 def wait_for(predicate, timeout=10.0, interval=0.1):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:

@@ -8,7 +8,7 @@ from conftest import BIN
 
 OBJDUMP = "i686-w64-mingw32-objdump"
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
-               "ADVAPI32.DLL", "SHELL32.DLL"}
+               "ADVAPI32.DLL", "SHELL32.DLL", "WINSPOOL.DRV"}
 RUNTIME_DLLS = re.compile(r"libgcc|libstdc\+\+|libwinpthread", re.I)
 
 

@@ -66,7 +66,8 @@ def test_defaults_without_a_settings_file(desktop, shell):
     assert rc == 0
     assert (s["Mode"], s["SizeWd"], s["SizeHt"], s["Alt"], s["Ctrl"], s["Shift"], s["Key"]) == \
         ("1", "2", "2", "1", "1", "0", "10")
-    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "0")
+    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "1"), \
+        "saving is on, so a first run saves BMP"
     assert s["CapDir"].lower() == windows_path(shell).lower(), "the current directory"
     assert not (shell / "SHOTBOX.INI").exists(), "loading writes nothing"
 
@@ -120,7 +121,7 @@ def test_a_program_too_deep_for_its_path_buffer_uses_no_settings_file(desktop, a
     before = (above / "SHOTBOX.INI").read_bytes()
     rc, s = run_shell(desktop, folder, "settings")
     assert rc == 0
-    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "0", "Cap"), "the defaults"
+    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "1", "Cap"), "the defaults"
     assert run_shell(desktop, folder, "save-setup", "Key=4")[0] == 0
     assert (above / "SHOTBOX.INI").read_bytes() == before, "nothing written to the other folder's file"
     assert sorted(p.name for p in folder.iterdir()) == ["SBMSG32.DLL", "shelltest.exe"], "nor a file of its own"
@@ -317,24 +318,6 @@ def test_cancelling_a_pcx_save_from_the_keyboard(desktop, shell, tmp_path, key):
     desktop.wintest("post", str(box), str(WM_COMMAND), str(IDOK))
     assert proc.wait(timeout=30) == 0
     assert list(shots.iterdir()) == [], "no file, not even a temporary one"
-
-
-@pytest.fixture
-def floppy(desktop, tmp_path):
-    """Drive A: on a folder, reported by Wine as removable."""
-    folder = tmp_path / "floppy"
-    folder.mkdir()
-    link = desktop.prefix / "dosdevices" / "a:"
-    if link.is_symlink():
-        link.unlink()
-    link.symlink_to(folder)
-    reg = tmp_path / "floppy.reg"
-    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"="floppy"\n\n')
-    desktop.run(["regedit", "/S", str(reg)])
-    yield folder
-    link.unlink()
-    reg.write_text('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]\n"a:"=-\n\n')
-    desktop.run(["regedit", "/S", str(reg)])
 
 
 def test_save_as_on_a_removable_drive_keeps_the_stored_directory(desktop, shell, tmp_path, floppy):

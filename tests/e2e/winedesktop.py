@@ -16,16 +16,16 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 "Desktop"="Default"
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]
-"Default"="1024x768"
+"Default"="{size}"
 
 """
 
 
-def start_xvfb(workdir):
+def start_xvfb(workdir, depth=24, size="1024x768"):
     """Starts Xvfb on a display it picks itself; returns (process, display)."""
     read_fd, write_fd = os.pipe()
     proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{size}x{depth}", "-nolisten", "tcp"],
         pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
         stderr=open(workdir / "xvfb.log", "wb"))
     os.close(write_fd)
@@ -50,10 +50,10 @@ class Desktop:
     minimised window sits at -32000,-32000, as on Windows.
     """
 
-    def __init__(self, root, virtual_desktop=True):
+    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768"):
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root)
+        self.xvfb, self.display = start_xvfb(root, depth, size)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
@@ -61,19 +61,19 @@ class Desktop:
         self.env.pop("WINESERVER", None)
         self.started = []
         try:
-            self._prepare(virtual_desktop)
+            self._prepare(virtual_desktop, size)
         except BaseException:
             self.close()
             raise
 
-    def _prepare(self, virtual_desktop):
+    def _prepare(self, virtual_desktop, size):
         # Without this, Ctrl+Alt+F1..F12 switch virtual terminals and never arrive.
         subprocess.run(["setxkbmap", "-option", "srvrkeys:none"], env=self.env, check=False)
         subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=180,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if virtual_desktop:
             reg = self.root / "desktop.reg"
-            reg.write_text(VIRTUAL_DESKTOP_REG)
+            reg.write_text(VIRTUAL_DESKTOP_REG.format(size=size))
             self.run(["regedit", "/S", str(reg)], timeout=60)
         # Restart the server so the desktop setting is in force, and keep it up.
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)
@@ -91,10 +91,11 @@ class Desktop:
             err.seek(0)
             return subprocess.CompletedProcess(proc.args, proc.returncode, out.read(), err.read())
 
-    def start(self, args, cwd=None):
-        """Starts a program; read its output with output(proc) once it has ended."""
+    def start(self, args, cwd=None, env=None):
+        """Starts a program (with `env` added to the desktop's environment);
+        read its output with output(proc)."""
         out = tempfile.TemporaryFile("w+")
-        proc = subprocess.Popen(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
+        proc = subprocess.Popen(["wine"] + [str(a) for a in args], env=dict(self.env, **(env or {})), cwd=cwd,
                                 stdout=out, stderr=subprocess.DEVNULL)
         proc.output_file = out
         self.started.append(proc)

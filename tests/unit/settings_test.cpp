@@ -73,13 +73,29 @@ TEST(LoadSettings, DefaultsWithNoFile) {
   EXPECT_EQ(s.Key, 10);
   EXPECT_EQ(s.Greyscale + s.Invert + s.Dither + s.ToClipbd + s.Print + s.IncFileName, 0);
   EXPECT_EQ(s.AutoSave, 1);
-  EXPECT_EQ(s.CapFormat, 0);
+  EXPECT_EQ(s.CapFormat, 1) << "a first run saves BMP files";
   EXPECT_STREQ(s.CapDir, "C:\\WORK");
   EXPECT_STREQ(s.AutoNamePrefix, "Cap");
   EXPECT_EQ(s.AutoName, 1);
   EXPECT_EQ(s.NextCaptureNumber, 1);
-  EXPECT_TRUE(disk.askedExtension.empty()) << "no format, no search";
+  EXPECT_EQ(disk.askedExtension, "bmp");
+  EXPECT_EQ(disk.askedDirectory, "C:\\WORK");
   EXPECT_TRUE(profile.writes.empty()) << "loading writes nothing";
+}
+
+TEST(LoadSettings, FormatOutsideOneToThreeBecomesBmp) {
+  const std::pair<const char*, int> table[] = {{"0", 1}, {"1", 1}, {"2", 2}, {"3", 3}, {"4", 1}, {"-1", 1}, {"x", 1}};
+  for (auto [text, format] : table) {
+    FakeProfile profile;
+    profile.keys = {{"CapFormat", text}};
+    FakeDisk disk;
+    disk.highest = 41;
+    Settings s;
+    LoadSettings(profile.Store(), Environment(&disk), &s);
+    EXPECT_EQ(s.CapFormat, format) << text;
+    EXPECT_EQ(s.NextCaptureNumber, 42) << text;
+    EXPECT_TRUE(profile.writes.empty()) << "the correction stays in memory";
+  }
 }
 
 TEST(LoadSettings, Corrections) {
@@ -94,7 +110,7 @@ TEST(LoadSettings, Corrections) {
   EXPECT_EQ(s.Mode, 3);
   EXPECT_EQ(s.Key, 44) << "the low 8 bits of 300";
   EXPECT_EQ(s.Alt, 1);
-  EXPECT_EQ(s.CapFormat, 655) << "three characters are read";
+  EXPECT_EQ(s.CapFormat, 1) << "655 (three characters read) is no format: BMP";
   EXPECT_EQ(s.AutoName, 0);
 
   profile.keys = {{"SizeWd", "2"}, {"SizeHt", "768"}, {"Mode", "-1"}};

@@ -1,0 +1,332 @@
+// CaptureScreen: the rectangle for the mode, one BitBlt of it, the pointer,
+// and one GetDIBits into a packed DIB. Every DC, bitmap and palette is held
+// by a guard, so every exit path releases it.
+#include "capture/screen_grab_win.h"
+
+#include "capture/grab_geometry.h"
+#include "capture/sbhook32.h"
+#include "capture/selection.h"
+#include "capture/shared_state_win.h"
+#include "capture/trackers_win.h"
+#include "imaging/dib.h"
+#include "imaging/gdi_guards_win.h"
+#include "messages/status.h"
+#include "platform/memory.h"
+
+namespace {
+
+HWND NotifyWindow() { return FromState<HWND>(g_state.NotifyWindow); }
+
+void DrainThreadQueue() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+HCURSOR LibraryCursor(const char* name) { return LoadCursorA(LibraryModule(), name); }
+
+void RestoreArrow() {
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+  ShowCursor(TRUE);
+}
+
+// How long the wait for a selection sleeps at most between two looks at
+// the shared flags, should no wake-up come.
+constexpr DWORD kSelectionPollMs = 10;
+
+// A tracker may still be in the middle of a hook call on another thread when
+// the selection ends; it is given this long to finish drawing.
+constexpr DWORD kTrackerDrawingWait = 250;
+
+// Each row computes CaptureRect for one mode: 0, 802 when there is nothing
+// to capture, 100 when the user abandoned the selection with Esc.
+Status AreaRect() {
+  g_state.CrossCursor = ToState(LibraryCursor("CROSS"));
+  SetCapture(NotifyWindow());
+  SetCursor(FromState<HCURSOR>(g_state.CrossCursor));
+  ShowCursor(TRUE);
+  ReleaseCapture();
+  ResetSelection(g_state);
+  g_state.Tracking = 0;
+  if (!InstallAreaTracker()) return StatusEmptyCapture;
+  WaitForSelection();
+  RemoveTracker();
+  TrackerHold settled(kTrackerDrawingWait);
+  const bool completed = SelectionCompleted(g_state);
+  // The tracker erases its band when it completes; a cancelled one leaves it.
+  if (!completed && g_state.Tracking != 0) {
+    DrawSizeBand(g_state.Anchor.x, g_state.Anchor.y, g_state.Current.x, g_state.Current.y);
+  }
+  g_state.Tracking = 0;
+  settled.Release();
+  if (completed) g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
+  RestoreArrow();
+  return completed ? StatusOk : StatusCancelled;
+}
+
+Status FullScreenRect() {
+  DrainThreadQueue();
+  if (g_state.HideForFullScreen != 0) ShowWindow(NotifyWindow(), SW_HIDE);
+  OwnedDc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  if (display.get() == nullptr) return StatusEmptyCapture;
+  g_state.CaptureRect = CaptureRectangle{0, 0, GetDeviceCaps(display.get(), HORZRES),
+                                         GetDeviceCaps(display.get(), VERTRES)};
+  return StatusOk;
+}
+
+// With no foreground window there is no client area or window to take; the
+// rectangle of an earlier capture would be a different window's.
+Status ClientAreaRect() {
+  HWND foreground = GetForegroundWindow();
+  RECT client;
+  if (foreground == nullptr || !GetClientRect(foreground, &client)) return StatusEmptyCapture;
+  POINT topLeft{client.left, client.top}, bottomRight{client.right, client.bottom};
+  if (!ClientToScreen(foreground, &topLeft) || !ClientToScreen(foreground, &bottomRight)) {
+    return StatusEmptyCapture;
+  }
+  g_state.CaptureRect = CaptureRectangle{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+  return StatusOk;
+}
+
+Status WindowRect() {
+  HWND foreground = GetForegroundWindow();
+  RECT r;
+  if (foreground == nullptr || !GetWindowRect(foreground, &r)) return StatusEmptyCapture;
+  g_state.CaptureRect = CaptureRectangle{r.left, r.top, r.right, r.bottom};
+  return StatusOk;
+}
+
+// The first frame is drawn while the trackers are held off, so that no move
+// arriving meanwhile can frame a second window.
+Status ObjectRect() {
+  {
+    ResetSelection(g_state);
+    TrackerHold held(kTrackerDrawingWait);
+    g_state.PickedWindow = 0;
+    if (!InstallObjectTracker()) return StatusEmptyCapture;
+  }
+  WaitForSelection();
+  RemoveTracker();
+  TrackerHold settled(kTrackerDrawingWait);
+  if (SelectionCompleted(g_state)) return StatusOk;  // the tracker took its frame away
+  InvertWindowFrame(FromState<HWND>(g_state.PickedWindow));
+  g_state.PickedWindow = 0;
+  return StatusCancelled;
+}
+
+// The box is drawn while the trackers are held off: the move that setting
+// the pointer causes must not reach a tracker before the box is on screen.
+Status DefinedSizeRect() {
+  {
+    ResetSelection(g_state);
+    TrackerHold held(kTrackerDrawingWait);
+    if (!InstallBoxTracker()) return StatusEmptyCapture;
+    g_state.CaptureRect = BoxStartRect(g_state.BoxWidth, g_state.BoxHeight);
+    g_state.Anchor = BoxAnchor(g_state.BoxWidth, g_state.BoxHeight);
+    SetCursor(LibraryCursor("MOVE"));
+    SetCursorPos(g_state.Anchor.x, g_state.Anchor.y);
+    ShowCursor(TRUE);
+    DrawBoxOutline();
+  }
+  WaitForSelection();
+  RemoveTracker();
+  TrackerHold settled(kTrackerDrawingWait);
+  DrawBoxOutline();  // drawn by inversion: the second drawing erases it
+  settled.Release();
+  const bool completed = SelectionCompleted(g_state);
+  if (completed) g_state.CaptureRect = InclusiveToExclusive(g_state.CaptureRect);
+  RestoreArrow();
+  return completed ? StatusOk : StatusCancelled;
+}
+
+struct ModeRow {
+  std::uint16_t mode;
+  Status (*computeRect)();
+};
+
+constexpr ModeRow kModeTable[] = {
+    {ModeArea, AreaRect},         {ModeFullScreen, FullScreenRect}, {ModeClientArea, ClientAreaRect},
+    {ModeWindow, WindowRect},     {ModeObject, ObjectRect},         {ModeDefinedSize, DefinedSizeRect},
+};
+
+// A mode outside the table computes nothing: the grab takes CaptureRect as
+// the previous capture left it (all zero at first, which is empty).
+Status ComputeCaptureRect(std::uint16_t mode) {
+  for (const ModeRow& row : kModeTable) {
+    if (row.mode == mode) return row.computeRect();
+  }
+  return StatusOk;
+}
+
+// The pointer on screen now. GetCursorInfo sees the shape another
+// application set; where its handle cannot be read from this process, the
+// thread's own cursor (what setting the wait cursor returns) stands in, and
+// the arrow when this thread has none.
+HCURSOR CurrentPointer(ICONINFO* info) {
+  CURSORINFO ci{};
+  ci.cbSize = sizeof ci;
+  if (GetCursorInfo(&ci) && ci.hCursor != nullptr && GetIconInfo(ci.hCursor, info)) return ci.hCursor;
+  HCURSOR own = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  SetCursor(own);
+  if (own != nullptr && GetIconInfo(own, info)) return own;
+  HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  return arrow != nullptr && GetIconInfo(arrow, info) ? arrow : nullptr;
+}
+
+void DrawPointer(HDC memory, const CaptureRectangle& clipped) {
+  POINT at;
+  if (!GetCursorPos(&at)) return;
+  ICONINFO info{};
+  HCURSOR cursor = CurrentPointer(&info);
+  if (cursor == nullptr) return;
+  // GetIconInfo hands out copies of the cursor's bitmaps.
+  GdiObject<HBITMAP> mask(info.hbmMask), colour(info.hbmColor);
+  const CapturePoint p = PointerDrawPosition(CapturePoint{at.x, at.y}, clipped,
+                                             static_cast<std::int32_t>(info.xHotspot),
+                                             static_cast<std::int32_t>(info.yHotspot));
+  DrawIcon(memory, p.x, p.y, cursor);
+}
+
+// The palette the DIB's colours are read through: a copy of the system
+// palette on a 256-colour display, the default palette otherwise. The guard
+// holds only a palette made here.
+Status ChoosePalette(GdiObject<HPALETTE>& created) {
+  WindowDc screen;
+  if (GetDeviceCaps(screen.get(), SIZEPALETTE) != 256) return StatusOk;
+  MemOwner buffer(MemAlloc(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY)));
+  if (buffer.get() == nullptr) return StatusNoMemory;
+  MemLockGuard lock(buffer.get());
+  if (lock.data() == nullptr) return StatusNoMemory;
+  auto* log = reinterpret_cast<LOGPALETTE*>(lock.data());
+  GetSystemPaletteEntries(screen.get(), 0, 256, log->palPalEntry);
+  log->palVersion = 0x300;
+  log->palNumEntries = 256;
+  created.reset(CreatePalette(log));
+  return StatusOk;
+}
+
+// Showing a hidden icon with SW_SHOWNOACTIVATE would restore it first, and
+// a window that refuses to open then takes the activation from the
+// application the user is working in; an icon is shown as an icon.
+void ShowAgainWithoutActivation(HWND window) {
+  ShowWindow(window, IsIconic(window) ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+}
+
+WORD CaptureWhileBusy(HGLOBAL* dib) {
+  const std::uint16_t mode = g_state.Mode;
+  const Status selected = ComputeCaptureRect(mode);
+  if (selected == StatusCancelled) return selected;  // nothing is grabbed
+  const CaptureRectangle r = g_state.CaptureRect;
+  HBITMAP grabbed = nullptr;
+  const WORD grab = selected == StatusOk ? GrabScreenRect(r.left, r.top, r.right, r.bottom, &grabbed) : selected;
+  if (g_state.HideForFullScreen != 0 && mode == ModeFullScreen) ShowAgainWithoutActivation(NotifyWindow());
+  GdiObject<HBITMAP> bitmap(grabbed);
+  if (grab != StatusOk) return grab;
+  if (bitmap.get() == nullptr) return StatusEmptyCapture;
+  HGLOBAL made = nullptr;
+  const WORD converted = BitmapToPackedDib(bitmap.get(), &made);
+  if (converted != StatusOk) return converted;
+  *dib = made;
+  return StatusOk;
+}
+
+}  // namespace
+
+void WaitForSelection() {
+  // The tracker runs in whatever process owns the window under the pointer
+  // and signals through the shared flags; its event wakes this thread at
+  // once, and without it the flags are looked at every 10 ms. Messages of
+  // our own are dispatched as they come, the flags tested after each.
+  const KernelHandle ended(CreateSelectionEndedEvent());
+  HANDLE handles[1] = {ended.get()};
+  const DWORD count = ended.get() != nullptr ? 1 : 0;
+  MSG msg;
+  while (!SelectionEnded(g_state)) {
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      continue;
+    }
+    MsgWaitForMultipleObjectsEx(count, handles, kSelectionPollMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap) {
+  const CaptureRectangle wanted{left, top, right, bottom};
+  if (IsEmptyCaptureRect(wanted)) return StatusEmptyCapture;
+  if (bitmap == nullptr) return StatusBadArgument;
+  *bitmap = nullptr;
+
+  OwnedDc screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  if (screen.get() == nullptr) return StatusEmptyCapture;
+  OwnedDc memory(CreateCompatibleDC(screen.get()));
+  if (memory.get() == nullptr) return StatusEmptyCapture;
+  const CaptureRectangle clipped =
+      ClipToScreen(wanted, GetDeviceCaps(screen.get(), HORZRES), GetDeviceCaps(screen.get(), VERTRES));
+  // Wholly off the screen: no bitmap of that size can be made.
+  if (IsEmptyCaptureRect(clipped)) return StatusEmptyCapture;
+  const int width = clipped.right - clipped.left;
+  const int height = clipped.bottom - clipped.top;
+
+  GdiObject<HBITMAP> grabbed(CreateCompatibleBitmap(screen.get(), width, height));
+  if (grabbed.get() == nullptr) return StatusEmptyCapture;
+  {
+    // The bitmap leaves the memory DC before it is handed out.
+    Selection select(memory.get(), grabbed.get());
+    if (!select.ok()) return StatusEmptyCapture;
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), clipped.left, clipped.top, SRCCOPY)) {
+      return StatusEmptyCapture;
+    }
+    if (ShouldDrawPointer(g_state.IncludeCursor, g_state.Mode)) DrawPointer(memory.get(), clipped);
+  }
+  *bitmap = grabbed.release();
+  return StatusOk;
+}
+
+WORD BitmapToPackedDib(HBITMAP bitmap, HGLOBAL* dib) {
+  if (dib == nullptr) return StatusBadArgument;
+  *dib = nullptr;
+  if (bitmap == nullptr) return StatusBadArgument;
+
+  GdiObject<HPALETTE> created;
+  if (ChoosePalette(created) != StatusOk) return StatusNoMemory;
+  HPALETTE palette = created.get() != nullptr ? created.get()
+                                              : static_cast<HPALETTE>(GetStockObject(DEFAULT_PALETTE));
+
+  BITMAP described{};
+  if (GetObjectA(bitmap, sizeof described, &described) == 0) return StatusBadArgument;
+  CaptureHeader header;
+  if (!ComputeCaptureHeader(described.bmWidth, described.bmHeight,
+                            static_cast<std::uint16_t>(described.bmPlanes * described.bmBitsPixel), &header)) {
+    return StatusNoMemory;
+  }
+  MemOwner block(MemAlloc(header.blockSize));
+  if (block.get() == nullptr) return StatusNoMemory;
+  {
+    MemLockGuard lock(block.get());
+    if (lock.data() == nullptr) return StatusNoMemory;
+    WriteCaptureHeader(lock.data(), header);
+    WindowDc screen;
+    PaletteSelection realised(screen.get(), palette);
+    const int lines = GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(header.height & 0xFFFF),
+                                lock.data() + kDibHeaderSize + header.clrUsed * 4,
+                                reinterpret_cast<BITMAPINFO*>(lock.data()), DIB_RGB_COLORS);
+    if (lines == 0) return StatusReadPixelsFailed;
+    // GetDIBits may rewrite biSizeImage and biClrUsed; the table's values
+    // stand, with the colour table and pixels it filled.
+    WriteCaptureHeader(lock.data(), header);
+  }
+  *dib = reinterpret_cast<HGLOBAL>(block.release());
+  return StatusOk;
+}
+
+extern "C" WORD WINAPI CaptureScreen(HGLOBAL* dib) {
+  if (dib == nullptr) return StatusBadArgument;
+  *dib = nullptr;
+  g_state.Busy = 1;
+  const WORD status = CaptureWhileBusy(dib);
+  g_state.Busy = 0;
+  return status;
+}

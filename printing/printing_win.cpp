@@ -1,0 +1,303 @@
+// Printer setup and the print job. The job runs on the user-interface thread
+// and keeps the program responsive by draining the thread's queue between
+// its steps, where the status window's Cancel is also noticed.
+#include "printing/printing_win.h"
+
+#include <winspool.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "imaging/dib.h"
+#include "imaging/gdi_guards_win.h"
+#include "messages/sbmsg32.h"
+#include "platform/progress.h"
+#include "printing/print_layout.h"
+#include "shell/ctl3d_win.h"
+#include "shell/status_window.h"
+
+namespace {
+
+// The original 66-byte record, which the 32-bit headers pack PRINTDLGA to.
+constexpr DWORD kPrintDlgSize = 66;
+static_assert(sizeof(PRINTDLGA) == kPrintDlgSize, "PRINTDLGA is not the 66-byte record");
+// DOCINFO as it first was: its size, the document name and the output file.
+// The record passed is the whole zeroed DOCINFOA, so that a system reading
+// the later fields finds them empty instead of reading past the record.
+constexpr int kDocInfoSize = 12;
+
+// The one print job that can run at a time (the pipeline's busy flag sees
+// to that): where its progress goes and whether the user cancelled it.
+struct PrintJob {
+  ProgressChannel* channel;
+  int abortFlag;
+};
+PrintJob g_job{};
+
+HGLOBAL FreeBlock(HGLOBAL block) {
+  if (block != nullptr) GlobalFree(block);
+  return nullptr;
+}
+
+// A name inside a DEVNAMES block, or null when its offset or its end lies
+// outside the block.
+const char* DevName(const char* block, SIZE_T size, WORD offset) {
+  if (offset < sizeof(DEVNAMES) || offset >= size) return nullptr;
+  return std::memchr(block + offset, '\0', size - offset) != nullptr ? block + offset : nullptr;
+}
+
+// False only when the system says no printer of that name is installed; a
+// printer it cannot open for another reason (rights, a server away) is still
+// the user's choice.
+bool PrinterInstalled(HGLOBAL devNames) {
+  const SIZE_T size = GlobalSize(devNames);
+  const auto* names = static_cast<const char*>(GlobalLock(devNames));
+  if (names == nullptr) return true;
+  bool installed = true;
+  if (size >= sizeof(DEVNAMES)) {
+    const char* device = DevName(names, size, reinterpret_cast<const DEVNAMES*>(names)->wDeviceOffset);
+    HANDLE printer = nullptr;
+    if (device != nullptr && OpenPrinterA(const_cast<char*>(device), &printer, nullptr)) {
+      ClosePrinter(printer);
+    } else if (device != nullptr) {
+      installed = GetLastError() != ERROR_INVALID_PRINTER_NAME;
+    }
+  }
+  GlobalUnlock(devNames);
+  return installed;
+}
+
+BOOL RunPrintDlg(PRINTDLGA* record, DWORD* error) {
+  // Windows refuses a saved printer that has since been removed with
+  // PDERR_PRINTERNOTFOUND. Wine opens the dialog on the default printer
+  // instead, and a Cancel there hands the removed one back, which no print
+  // could then open. Answer as Windows does, before any dialog.
+  if (record->hDevNames != nullptr && !PrinterInstalled(record->hDevNames)) {
+    *error = PDERR_PRINTERNOTFOUND;
+    return FALSE;
+  }
+  const BOOL ok = PrintDlgA(record);
+  *error = ok ? 0 : CommDlgExtendedError();
+  return ok;
+}
+
+// The saved setup holds both blocks or none: a lone block is freed.
+void KeepBoth(HGLOBAL names, HGLOBAL mode, HGLOBAL* devNames, HGLOBAL* devMode) {
+  if (names != nullptr && mode != nullptr) {
+    *devNames = names;
+    *devMode = mode;
+    return;
+  }
+  FreeBlock(names);
+  FreeBlock(mode);
+  *devNames = nullptr;
+  *devMode = nullptr;
+}
+
+// Every report comes with the status window hidden: the pipeline shows it
+// before the printer is looked up, and no progress goes on behind an error
+// that has ended the print.
+void Report(Status code) {
+  HideStatus();
+  ShowError(kProductName, code);
+}
+
+// The default printer's blocks, without a dialog, when nothing is saved yet.
+void EnsurePrinterSetup(ShellState& shell) {
+  if (shell.printerDevNames != nullptr && shell.printerDevMode != nullptr) return;
+  shell.printerDevNames = FreeBlock(shell.printerDevNames);
+  shell.printerDevMode = FreeBlock(shell.printerDevMode);
+  PRINTDLGA record;
+  std::memset(&record, 0, sizeof record);
+  record.lStructSize = kPrintDlgSize;
+  record.hwndOwner = shell.mainWindow;
+  record.Flags = PD_RETURNDEFAULT;
+  PrintDlgA(&record);
+  KeepBoth(record.hDevNames, record.hDevMode, &shell.printerDevNames, &shell.printerDevMode);
+}
+
+HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
+  const SIZE_T namesSize = GlobalSize(devNames);
+  const SIZE_T modeSize = GlobalSize(devMode);
+  const auto* names = static_cast<const char*>(GlobalLock(devNames));
+  const auto* mode = static_cast<const DEVMODEA*>(GlobalLock(devMode));
+  HDC dc = nullptr;
+  if (names != nullptr && mode != nullptr && namesSize >= sizeof(DEVNAMES) &&
+      modeSize >= offsetof(DEVMODEA, dmFields) && modeSize >= SIZE_T{mode->dmSize} + mode->dmDriverExtra) {
+    const auto* offsets = reinterpret_cast<const DEVNAMES*>(names);
+    const char* driver = DevName(names, namesSize, offsets->wDriverOffset);
+    const char* device = DevName(names, namesSize, offsets->wDeviceOffset);
+    const char* output = DevName(names, namesSize, offsets->wOutputOffset);
+    if (driver != nullptr && device != nullptr && output != nullptr) dc = CreateDCA(driver, device, output, mode);
+  }
+  if (mode != nullptr) GlobalUnlock(devMode);
+  if (names != nullptr) GlobalUnlock(devNames);
+  return dc;
+}
+
+// The checks before the job: a usable printer, a readable image and room on
+// the page for it.
+Status PreparePage(const ShellState& shell, HDC printer, PrintPlacement* placement) {
+  if (printer == nullptr) return StatusPrinterDcFailed;
+  if (GetDeviceCaps(printer, RASTERCAPS) == 0) return StatusPrinterSetupNoRaster;
+  const PrinterPage page = {GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES),
+                            GetDeviceCaps(printer, LOGPIXELSX), GetDeviceCaps(printer, LOGPIXELSY)};
+  DibLayout image{};
+  {
+    MemLockGuard lock(shell.currentImage);
+    if (CheckDibLayout(lock.data(), lock.size(), &image) != StatusOk) return StatusBadArgument;
+  }
+  return LayOutPrintedImage(page, shell.settings.IncFileName != 0, image.width, image.height, placement);
+}
+
+bool Cancelled() { return g_job.abortFlag != 0; }
+
+// Page and drawing, inside a started document. Any nonzero result has the
+// caller abort the document.
+Status DrawPage(HDC printer, const PrinterRect& area, const std::uint8_t* dib, const DibLayout& image,
+                int printText, const char* text, int textX, int textY) {
+  if (StartPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
+  if (Cancelled()) return StatusCancelled;
+  SendProgress(g_job.channel, 25);
+  PrintAbortProc(printer, 0);
+  if (Cancelled()) return StatusCancelled;
+
+  StretchDIBits(printer, area.left, area.top, area.width, area.height, 0, 0, image.width, image.height,
+                dib + image.pixelOffset, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCCOPY);
+  if (printText != 0 && text != nullptr && text[0] != '\0') {
+    TextOutA(printer, textX, textY, text, static_cast<int>(std::strlen(text)));
+  }
+  SendProgress(g_job.channel, 50);
+  PrintAbortProc(printer, 0);
+  if (Cancelled()) return StatusCancelled;
+
+  // A page or document the spooler refuses did not print: say so.
+  if (EndPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
+  if (EndDoc(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
+  SendProgress(g_job.channel, 100);
+  PrintAbortProc(printer, 0);
+  return StatusOk;
+}
+
+Status SpoolDocument(HDC printer, const char* documentName, const PrinterRect& area, const std::uint8_t* dib,
+                     const DibLayout& image, int printText, const char* text, int textX, int textY) {
+  DOCINFOA doc;
+  std::memset(&doc, 0, sizeof doc);
+  doc.cbSize = kDocInfoSize;
+  doc.lpszDocName = documentName;
+  if (StartDocA(printer, &doc) < 1) return StatusPrintJobFailed;
+  const Status status = DrawPage(printer, area, dib, image, printText, text, textX, textY);
+  // Nothing of an aborted document reaches the printer.
+  if (status != StatusOk) AbortDoc(printer);
+  return status;
+}
+
+}  // namespace
+
+UINT_PTR CALLBACK PrinterSetupHook(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message != WM_INITDIALOG) return 0;
+  Ctl3dSubclassDialog(dialog, 0xFFFF);
+  return 1;
+}
+
+void PrinterSetupWith(PrintDialogRunner runDialog, HWND owner, HINSTANCE instance, HGLOBAL* devNames,
+                      HGLOBAL* devMode) {
+  if (runDialog == nullptr || devNames == nullptr || devMode == nullptr) return;
+  if (*devNames == nullptr || *devMode == nullptr) {
+    *devNames = FreeBlock(*devNames);
+    *devMode = FreeBlock(*devMode);
+  }
+  for (;;) {
+    PRINTDLGA record;
+    std::memset(&record, 0, sizeof record);
+    record.lStructSize = kPrintDlgSize;
+    record.hwndOwner = owner;
+    record.hInstance = instance;
+    record.Flags = PD_PRINTSETUP | PD_ENABLESETUPHOOK;
+    record.lpfnSetupHook = PrinterSetupHook;
+    record.hDevMode = *devMode;
+    record.hDevNames = *devNames;
+    DWORD error = 0;
+    const BOOL ok = runDialog(&record, &error);
+    // The saved printer has gone or changed: open again on the default one.
+    // Without a saved printer there is nothing to drop, so a second such
+    // error ends the setup instead of asking again and again.
+    if (!ok && *devNames != nullptr && (error == PDERR_PRINTERNOTFOUND || error == PDERR_DEFAULTDIFFERENT)) {
+      *devNames = FreeBlock(*devNames);
+      *devMode = FreeBlock(*devMode);
+      continue;
+    }
+    // Confirmed or cancelled alike, the setup is what the record now holds.
+    KeepBoth(record.hDevNames, record.hDevMode, devNames, devMode);
+    return;
+  }
+}
+
+void PrinterSetup(HWND owner, HINSTANCE instance, HGLOBAL* devNames, HGLOBAL* devMode) {
+  PrinterSetupWith(RunPrintDlg, owner, instance, devNames, devMode);
+}
+
+int PrintCapture(ShellState& shell) {
+  if (shell.currentImage == nullptr) return 1;
+  EnsurePrinterSetup(shell);
+  if (shell.printerDevNames == nullptr || shell.printerDevMode == nullptr) {
+    Report(StatusNoPrinter);
+    return 1;
+  }
+  Status job = StatusOk;
+  {
+    OwnedDc printer(CreatePrinterDc(shell.printerDevNames, shell.printerDevMode));
+    PrintPlacement placement{};
+    const Status ready = PreparePage(shell, printer.get(), &placement);
+    if (ready != StatusOk) {
+      Report(ready);
+      return 1;
+    }
+    ShowStatus(shell.statusText);
+    job = PrintDib(shell.statusWindow, shell.instance, printer.get(), shell.currentImage, shell.currentPalette,
+                   PrintDocumentName(shell.currentFileName), 0, 0, placement.widthHundredths,
+                   placement.heightHundredths, shell.settings.IncFileName != 0 ? 1 : 0, shell.currentFileName,
+                   placement.textX, placement.textY, 0);
+  }
+  // The printer context is gone before the job's error is shown.
+  HideStatus();
+  if (job != StatusOk) Report(job);
+  return 0;
+}
+
+Status PrintDib(HWND statusWindow, HINSTANCE, HDC printer, MemHandle dib, HPALETTE palette,
+                const char* documentName, std::int32_t top, std::int32_t left, std::int32_t width,
+                std::int32_t height, int printText, const char* text, int textX, int textY, int) {
+  if (printer == nullptr || dib == nullptr) return StatusBadArgument;
+  g_job = PrintJob{reinterpret_cast<ProgressChannel*>(statusWindow), 0};
+  SendProgress(g_job.channel, 0);
+  if (DrainAndCheckCancel(g_job.channel)) return StatusCancelled;
+
+  const int raster = GetDeviceCaps(printer, RASTERCAPS);
+  if (raster == 0) return StatusPrinterNoRaster;
+  if (GetDeviceCaps(printer, HORZRES) < 1 || GetDeviceCaps(printer, VERTRES) < 1) return StatusNoPrinter;
+  PrinterRect area{};
+  if (HundredthsToPrinterPixels(left, top, width, height, GetDeviceCaps(printer, LOGPIXELSX),
+                                GetDeviceCaps(printer, LOGPIXELSY), &area) != StatusOk) {
+    return StatusBadArgument;
+  }
+
+  MemLockGuard lock(dib);
+  DibLayout image{};
+  if (CheckDibLayout(lock.data(), lock.size(), &image) != StatusOk) return StatusBadArgument;
+  if (SetAbortProc(printer, PrintAbortProc) < 1) return StatusPrintJobFailed;
+  // Cancelled before the document started: there is nothing to abort.
+  if (Cancelled()) return StatusCancelled;
+  PaletteSelection selected((raster & RC_PALETTE) != 0 ? printer : nullptr, palette);
+  return SpoolDocument(printer, documentName != nullptr ? documentName : kProductName, area, lock.data(), image,
+                       printText, text, textX, textY);
+}
+
+BOOL CALLBACK PrintAbortProc(HDC, int) {
+  if (Cancelled()) return FALSE;
+  if (DrainAndCheckCancel(g_job.channel)) {
+    g_job.abortFlag = 1;
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -1,0 +1,258 @@
+// The capture pipeline. It runs inside the main window's handler of the
+// capture request on the one user-interface thread; the busy flag keeps the
+// message dispatch inside its long steps from starting a second capture.
+// Each processing step makes a new packed DIB; the pipeline frees the old one
+// and adopts the new. A failing step either stops the capture (nothing of it
+// survives) or is reported and passed over, as each step says.
+#include "shell/pipeline_win.h"
+
+#include <cstdio>
+
+#include "capture/sbhook32.h"
+#include "imaging/blackwhite.h"
+#include "imaging/bytes.h"
+#include "imaging/dib.h"
+#include "imaging/dib_win.h"
+#include "imaging/greyscale.h"
+#include "messages/sbmsg32.h"
+#include "printing/printing_win.h"
+#include "shell/pipeline_rules.h"
+#include "shell/saving_win.h"
+#include "shell/status_window.h"
+#include "shell/viewer_win.h"
+
+namespace {
+
+void Report(Status status) { ShowError(kProductName, status); }
+
+void WaitCursor() {
+  SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+  ShowCursor(TRUE);
+}
+
+void DrainQueue() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+// Back to an icon with its title, and let the screen repaint after the
+// selection before the long steps begin.
+void SettleMainWindow(const ShellState& s) {
+  ShowWindow(s.mainWindow, SW_SHOWMINNOACTIVE);
+  SetWindowTextA(s.mainWindow, kProductName);
+  DrainQueue();
+}
+
+// The capture info, from the image as it was captured; later steps never
+// refresh it.
+void RecordCaptureInfo(ShellState& s) {
+  MemLockGuard lock(s.currentImage);
+  if (lock.data() == nullptr || lock.size() < kDibHeaderSize) return;
+  const std::uint8_t* h = lock.data();
+  s.capture.width = static_cast<std::int32_t>(GetLe32(h + DibWidthField));
+  s.capture.height = static_cast<std::int32_t>(GetLe32(h + DibHeightField));
+  s.capture.bitCount = GetLe16(h + DibBitCountField);
+  s.capture.clrUsed = GetLe32(h + DibClrUsedField);
+}
+
+// The current palette for the current image. On failure the capture is gone.
+bool RemakePalette(ShellState& s) {
+  if (s.currentPalette != nullptr) {
+    DeleteObject(s.currentPalette);
+    s.currentPalette = nullptr;
+  }
+  const Status status = CreateDibPalette(s.currentImage, &s.currentPalette);
+  if (status == StatusOk) return true;
+  Report(status);
+  DiscardLastCapture(s);
+  return false;
+}
+
+bool MakeGreyscale(ShellState& s) {
+  WaitCursor();
+  MemHandle grey = nullptr;
+  const Status status = MakeGreyscaleDib(s.currentImage, &grey);
+  s.currentImage = MemFree(s.currentImage);  // gone whatever the result
+  if (status != StatusOk) {
+    DiscardLastCapture(s);
+    Report(status);
+    return false;
+  }
+  s.currentImage = grey;
+  s.greyFlag = static_cast<std::uint8_t>(NormaliseGreyDib(s.currentImage));
+  return RemakePalette(s);
+}
+
+// A failed inversion is reported and the capture goes on as it was.
+bool Invert(ShellState& s) {
+  WaitCursor();
+  MemHandle inverted = nullptr;
+  const Status status = InvertDib(s.currentImage, &inverted);
+  if (status != StatusOk) {
+    Report(status);
+    return true;
+  }
+  MemFree(s.currentImage);
+  s.currentImage = inverted;
+  s.greyFlag = static_cast<std::uint8_t>(NormaliseGreyDib(s.currentImage));
+  return RemakePalette(s);
+}
+
+// The one long processing step, shown in the status window and cancellable
+// from it. The grey flag keeps its value.
+bool MakeBlackWhite(ShellState& s) {
+  std::snprintf(s.statusText, sizeof s.statusText, "Converting to Black and White");
+  ShowStatus(s.statusText);
+  MemHandle bw = nullptr;
+  const Status status = MakeBlackWhiteDib(StatusChannel(), s.currentImage, &bw);
+  HideStatus();
+  if (status != StatusOk) {
+    Report(status);
+    DiscardLastCapture(s);
+    return false;
+  }
+  MemFree(s.currentImage);
+  s.currentImage = bw;
+  return RemakePalette(s);
+}
+
+// Hands an object to the clipboard; one the clipboard refuses stays ours to free.
+template <typename Free>
+void PutOnClipboard(UINT format, HANDLE object, Free free) {
+  if (object != nullptr && SetClipboardData(format, object) == nullptr) free(object);
+}
+
+// CF_BITMAP and CF_PALETTE only for a capture that had a colour table, then
+// CF_DIB always. The last capture keeps its own image and palette.
+void CopyToClipboard(const ShellState& s) {
+  WaitCursor();
+  if (!OpenClipboard(s.mainWindow)) {
+    MessageBoxA(s.mainWindow, "Clipboard in use, unable to copy.", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
+    return;
+  }
+  EmptyClipboard();
+  const auto deleteObject = [](HANDLE h) { DeleteObject(static_cast<HGDIOBJ>(h)); };
+  if (s.capture.clrUsed != 0) {
+    HBITMAP bitmap = nullptr;
+    Status status = DibToBitmap(s.currentImage, s.currentPalette, &bitmap);
+    if (status != StatusOk) {
+      Report(status);
+    } else {
+      PutOnClipboard(CF_BITMAP, bitmap, deleteObject);
+      HPALETTE palette = nullptr;
+      status = CopyPalette(s.currentPalette, &palette);
+      if (status != StatusOk) Report(status);
+      else PutOnClipboard(CF_PALETTE, palette, deleteObject);
+    }
+  }
+  MemHandle dib = nullptr;
+  const Status status = CopyDib(s.currentImage, &dib);
+  if (status != StatusOk) Report(status);
+  else PutOnClipboard(CF_DIB, reinterpret_cast<HANDLE>(dib), [](HANDLE h) { GlobalFree(h); });
+  CloseClipboard();
+}
+
+// The saved file's whole path is lower case; saving reports its own errors.
+void SaveToDisk(ShellState& s) {
+  if (s.settings.AutoSave == 0) {
+    s.currentFileName[0] = '\0';
+    return;
+  }
+  if (GetCaptureFileName(s, s.currentFileName) != 0) return;
+  LowerCaseAscii(s.currentFileName);
+  SaveCapture(s, s.currentImage, s.greyFlag, s.currentFileName, s.settings.CapFormat);
+}
+
+void SendToPrinter(ShellState& s) {
+  FormatPrintingText(s.currentFileName, s.statusText, sizeof s.statusText);
+  ShowStatus(s.statusText);
+  PrintCapture(s);  // reports its own errors
+  HideStatus();
+}
+
+// Record, palette and the processing steps; false when the capture was
+// discarded on the way (the destinations are then skipped).
+bool ProcessCapture(ShellState& s) {
+  RecordCaptureInfo(s);
+  s.greyFlag = static_cast<std::uint8_t>(NormaliseGreyDib(s.currentImage));
+  if (!RemakePalette(s)) return false;
+  if (s.settings.Greyscale != 0 && !MakeGreyscale(s)) return false;
+  if (s.settings.Invert != 0 && !Invert(s)) return false;
+  // Only the value 1 switches black and white on.
+  if (s.settings.Dither == 1 && !MakeBlackWhite(s)) return false;
+  return true;
+}
+
+void Deliver(ShellState& s) {
+  if (s.settings.ToClipbd != 0) CopyToClipboard(s);
+  SaveToDisk(s);
+  if (s.settings.Print != 0) SendToPrinter(s);
+}
+
+// GetFocus sees only this thread's windows, and the request comes while
+// another application is in front: that application's window is what the
+// status window and the message boxes take the activation from.
+HWND RememberFocus() {
+  HWND focus = GetFocus();
+  return focus != nullptr ? focus : GetForegroundWindow();
+}
+
+void GiveFocusBack(HWND window) {
+  if (window == nullptr || !IsWindow(window)) return;
+  if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) SetFocus(window);
+  else SetForegroundWindow(window);
+}
+
+}  // namespace
+
+void ShowBusyBox(const ShellState& s) {
+  MessageBoxA(s.mainWindow, "I'm Busy!", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
+}
+
+void DiscardLastCapture(ShellState& s) {
+  // The viewer paints from the image: it closes before the image goes, so
+  // that no paint can reach a released block. A capture requested while it
+  // is open then takes the screen, not the viewer.
+  CloseViewer(s);
+  s.currentImage = MemFree(s.currentImage);
+  if (s.currentPalette != nullptr) {
+    DeleteObject(s.currentPalette);
+    s.currentPalette = nullptr;
+  }
+}
+
+void RunCapturePipeline(ShellState& s) {
+  if (s.busy) {
+    ShowBusyBox(s);
+    return;
+  }
+  s.busy = true;
+  s.rememberedFocus = RememberFocus();
+  s.currentFileName[0] = '\0';
+  s.capture = CaptureInfo{};
+  s.greyFlag = 0;
+  DiscardLastCapture(s);
+
+  HGLOBAL captured = nullptr;
+  const Status status = CaptureScreen(&captured);
+  s.currentImage = reinterpret_cast<MemHandle>(captured);
+  SettleMainWindow(s);
+  if (status != StatusOk) {
+    s.currentImage = MemFree(s.currentImage);  // the library hands out nothing on failure
+    // Esc during the selection was the user's own choice: nothing to report.
+    if (status != StatusCancelled) Report(status);
+    s.busy = false;
+    return;
+  }
+  if (!ProcessCapture(s)) {
+    s.busy = false;
+    return;
+  }
+  Deliver(s);
+  GiveFocusBack(s.rememberedFocus);
+  s.busy = false;
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
