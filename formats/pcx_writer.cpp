@@ -71,9 +71,10 @@ void BuildHeader(std::uint8_t* h, const std::uint8_t* table, const DibLayout& l,
   PutLe16(h + 68, 1);
 }
 
-// Red, green and blue of `width` blue-green-red pixels into three plane lines.
-void SplitPlanesPlain(const std::uint8_t* row, std::int32_t from, std::int32_t width, std::uint8_t* red,
-                      std::uint8_t* green, std::uint8_t* blue) {
+// Red, green and blue of blue-green-red pixels `from` to `width` - 1 into
+// three plane lines.
+void SplitPlanesFrom(const std::uint8_t* row, std::int32_t from, std::int32_t width, std::uint8_t* red,
+                     std::uint8_t* green, std::uint8_t* blue) {
   for (std::int32_t x = from; x < width; ++x) {
     blue[x] = row[3 * x];
     green[x] = row[3 * x + 1];
@@ -81,16 +82,26 @@ void SplitPlanesPlain(const std::uint8_t* row, std::int32_t from, std::int32_t w
   }
 }
 
+}  // namespace
+
+void SplitPcxPlanesPlain(const std::uint8_t* row, std::int32_t width, std::uint8_t* red, std::uint8_t* green,
+                         std::uint8_t* blue) {
+  SplitPlanesFrom(row, 0, width, red, green, blue);
+}
+
 #if defined(__i386__) || defined(__x86_64__)
+namespace {
 __attribute__((target("ssse3"))) inline __m128i Gather(__m128i a, __m128i b, __m128i c, __m128i ma, __m128i mb,
                                                        __m128i mc) {
   return _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a, ma), _mm_shuffle_epi8(b, mb)), _mm_shuffle_epi8(c, mc));
 }
+}  // namespace
 
 // 16 pixels per step: each plane's 16 bytes gathered from the three loads
 // by byte shuffles.
-__attribute__((target("ssse3"))) void SplitPlanesSsse3(const std::uint8_t* row, std::int32_t width,
-                                                       std::uint8_t* red, std::uint8_t* green, std::uint8_t* blue) {
+__attribute__((target("ssse3"))) void SplitPcxPlanesSsse3(const std::uint8_t* row, std::int32_t width,
+                                                          std::uint8_t* red, std::uint8_t* green,
+                                                          std::uint8_t* blue) {
   constexpr char z = -1;
   const __m128i blueA = _mm_setr_epi8(0, 3, 6, 9, 12, 15, z, z, z, z, z, z, z, z, z, z);
   const __m128i blueB = _mm_setr_epi8(z, z, z, z, z, z, 2, 5, 8, 11, 14, z, z, z, z, z);
@@ -111,19 +122,26 @@ __attribute__((target("ssse3"))) void SplitPlanesSsse3(const std::uint8_t* row, 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(green + x), Gather(a, b, c, greenA, greenB, greenC));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(red + x), Gather(a, b, c, redA, redB, redC));
   }
-  SplitPlanesPlain(row, x, width, red, green, blue);
+  SplitPlanesFrom(row, x, width, red, green, blue);
+}
+#else
+void SplitPcxPlanesSsse3(const std::uint8_t* row, std::int32_t width, std::uint8_t* red, std::uint8_t* green,
+                         std::uint8_t* blue) {
+  SplitPlanesFrom(row, 0, width, red, green, blue);
 }
 #endif
+
+namespace {
 
 void SplitPlanes(const std::uint8_t* row, std::int32_t width, std::uint8_t* red, std::uint8_t* green,
                  std::uint8_t* blue) {
 #if defined(__i386__) || defined(__x86_64__)
   if (CpuHasSsse3()) {
-    SplitPlanesSsse3(row, width, red, green, blue);
+    SplitPcxPlanesSsse3(row, width, red, green, blue);
     return;
   }
 #endif
-  SplitPlanesPlain(row, 0, width, red, green, blue);
+  SplitPlanesFrom(row, 0, width, red, green, blue);
 }
 
 // Splits one stored row into the scan line's plane lines.
@@ -203,9 +221,9 @@ __attribute__((target("ssse3"))) std::uint8_t* SpreadLiteralsSsse3(const std::ui
 }
 #endif
 
-}  // namespace
-
-std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+// The line coder; `spread` (only where the processor has SSSE3) codes long
+// stretches of lone bytes 8 at a time.
+inline std::size_t EncodeLine(const std::uint8_t* in, std::size_t n, std::uint8_t* out, bool spread) {
   // A walk over two 32-bit masks of the bytes ahead (equal to the next one;
   // 0xC0 or above), refilled when fewer than 16 of their bits are left: a
   // byte whose "equal" bit is set starts a run, a stretch of clear bits is
@@ -213,7 +231,6 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
   // with no high byte is copied whole.
   std::uint8_t* o = out;
   std::size_t i = 0;
-  const bool spread = CpuHasSsse3();
   LineWindow w{0, 0, 0};
   while (i < n) {
     if (w.known < 16 && w.known < n - i) w = ReadLineWindow(in, i, n);
@@ -270,6 +287,18 @@ std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* o
     }
   }
   return static_cast<std::size_t>(o - out);
+}
+
+}  // namespace
+
+std::size_t EncodePcxLine(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  return EncodeLine(in, n, out, CpuHasSsse3());
+}
+std::size_t EncodePcxLineSse2(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  return EncodeLine(in, n, out, false);
+}
+std::size_t EncodePcxLineSsse3(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  return EncodeLine(in, n, out, true);
 }
 
 Status WritePcxFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint8_t version,
