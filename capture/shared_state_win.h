@@ -20,4 +20,11 @@ std::uint32_t ToState(T v) {
   return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(v));
 }
 
-inline HINSTANCE LibraryModule() { return FromState<HINSTANCE>(g_state.ModuleHandle); }
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+// The library as loaded in the calling process. The shared record keeps the
+// handle of the first process that loaded it, which is this process's only
+// while the library sits at the same address everywhere; a copy relocated in
+// another process would hand Windows a module that is not there, so hooks
+// and resources always name the caller's own copy.
+inline HINSTANCE LibraryModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }

@@ -13,24 +13,25 @@
 #include "capture/shared_state_win.h"
 #include "imaging/gdi_guards_win.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 namespace {
 
-// This process's own copy of the library. A cursor is loaded in the process
-// that sets it: a cursor handle made in SHOTBOX need not be usable in the
-// application whose thread runs the hook.
-HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+// A cursor is loaded in the process that sets it, from that process's own
+// copy of the library: a cursor handle made in SHOTBOX need not be usable in
+// the application whose thread runs the hook. Loaded once per process, with
+// no function-local statics: their guards would bring the C++ runtime's
+// exception support into the library, and two threads loading a cursor at
+// once both get the same shared handle anyway.
+HCURSOR g_crossCursor = nullptr;
+HCURSOR g_moveCursor = nullptr;
 
-HCURSOR CrossCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "CROSS");
+HCURSOR LoadedCursor(HCURSOR& cursor, const char* name) {
+  if (cursor == nullptr) cursor = LoadCursorA(LibraryModule(), name);
   return cursor;
 }
 
-HCURSOR MoveCursorHere() {
-  static const HCURSOR cursor = LoadCursorA(ThisModule(), "MOVE");
-  return cursor;
-}
+HCURSOR CrossCursorHere() { return LoadedCursor(g_crossCursor, "CROSS"); }
+
+HCURSOR MoveCursorHere() { return LoadedCursor(g_moveCursor, "MOVE"); }
 
 void ShowTrackerCursor(HCURSOR cursor) {
   SetCursor(cursor);
@@ -55,9 +56,11 @@ class TrackerEntry {
   bool entered_;
 };
 
-// The guard is let go first: the next hooks may take their time.
-LRESULT PassOn(TrackerEntry& entry, int code, WPARAM wParam, LPARAM lParam) {
+// The guard is let go first: the next hooks may take their time. They run
+// with the application's own DPI awareness.
+LRESULT PassOn(TrackerEntry& entry, PhysicalPixels& pixels, int code, WPARAM wParam, LPARAM lParam) {
   entry.Leave();
+  pixels.Restore();
   return CallNextHookEx(FromState<HHOOK>(g_state.TrackerHookHandle), code, wParam, lParam);
 }
 
@@ -235,10 +238,11 @@ HWND WindowAtCursor() {
 }
 
 extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (AreaAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
-    case TrackerAction::PassOn: return PassOn(entry, code, wParam, lParam);
+    case TrackerAction::PassOn: return PassOn(entry, pixels, code, wParam, lParam);
     case TrackerAction::Swallow: return 1;
     case TrackerAction::Idle: ShowTrackerCursor(CrossCursorHere()); return 1;
     case TrackerAction::Follow:
@@ -258,12 +262,13 @@ extern "C" LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam) 
       EndSelection();
       return 1;
   }
-  return PassOn(entry, code, wParam, lParam);
+  return PassOn(entry, pixels, code, wParam, lParam);
 }
 
 // Guarded like the others: two threads moving the frame at once could each
 // invert the same window and leave a frame behind.
 extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (ObjectAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
@@ -289,11 +294,12 @@ extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam
       EndSelection();
       return 1;
     }
-    default: return PassOn(entry, code, wParam, lParam);
+    default: return PassOn(entry, pixels, code, wParam, lParam);
   }
 }
 
 extern "C" LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam) {
+  PhysicalPixels pixels;
   TrackerEntry entry;
   if (!entry.entered()) return 1;
   switch (BoxAction(g_state, ClassifyMouseMessage(static_cast<std::uint32_t>(wParam)))) {
@@ -308,6 +314,6 @@ extern "C" LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam) {
       // erases it.
       EndSelection();
       return 1;
-    default: return PassOn(entry, code, wParam, lParam);
+    default: return PassOn(entry, pixels, code, wParam, lParam);
   }
 }

@@ -9,28 +9,7 @@
 #define PICTRAP_X86 0
 #endif
 
-inline bool CpuHasSsse3() {
-#if PICTRAP_X86
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-  }();
-  return has;
-#else
-  return false;
-#endif
-}
-
+bool CpuHasSsse3();
 // AVX2 needs the system to save the wide registers too; the compiler's check
 // asks the processor and the system both.
-inline bool CpuHasAvx2() {
-#if PICTRAP_X86
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return has;
-#else
-  return false;
-#endif
-}
+bool CpuHasAvx2();

@@ -1,7 +1,8 @@
-// Small non-copyable guards for device contexts, GDI objects and kernel
-// handles, shared by SHOTBOX and SBHOOK32 so that no exit path can forget to
-// release a DC, put a selection back, delete an object or close a handle. A
-// copyable guard would release twice: every one deletes its copy operations.
+// Small non-copyable guards for device contexts, GDI objects, kernel handles
+// and the current directory, shared by SHOTBOX and SBHOOK32 so that no exit
+// path can forget to release a DC, put a selection back, delete an object or
+// close a handle. A copyable guard would release twice: every one deletes its
+// copy operations.
 #pragma once
 
 #include <windows.h>
@@ -118,4 +119,71 @@ class KernelHandle {
 
  private:
   HANDLE handle_;
+};
+
+// The process's current directory, put back when the guard ends. The file
+// dialogs move it to the directory the user browsed to, whether the dialog
+// ends with OK or Cancel; left there for the rest of a long run it would hold
+// that directory open, so that it could be neither deleted nor renamed, and
+// its removable drive not ejected.
+class CurrentDirectoryKeeper {
+ public:
+  CurrentDirectoryKeeper() {
+    const DWORD n = GetCurrentDirectoryA(sizeof path_, path_);
+    saved_ = n > 0 && n < sizeof path_;
+  }
+  ~CurrentDirectoryKeeper() {
+    if (saved_) SetCurrentDirectoryA(path_);
+  }
+  CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+  CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+ private:
+  char path_[MAX_PATH];
+  bool saved_;
+};
+
+// The calling thread made per-monitor DPI aware until the guard ends. Code
+// the hooks run inside other applications works in the display's own pixels
+// this way, whatever that application's awareness: an application that is
+// not DPI aware on a scaled display is told scaled-down pointer positions and
+// window rectangles, which would put the trackers' feedback and the captured
+// rectangle elsewhere than the pointer. Where the call does not exist (before
+// Windows 10 version 1607) the thread stays as it is.
+class PhysicalPixels {
+ public:
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE
+  PhysicalPixels() : previous_(Set(reinterpret_cast<Context>(-3))) {}
+  ~PhysicalPixels() { Restore(); }
+  PhysicalPixels(const PhysicalPixels&) = delete;
+  PhysicalPixels& operator=(const PhysicalPixels&) = delete;
+  // Back to the application's own awareness early, before its other hooks run.
+  void Restore() {
+    if (previous_ != nullptr) Set(previous_);
+    previous_ = nullptr;
+  }
+
+ private:
+  using Context = void*;  // DPI_AWARENESS_CONTEXT, absent from older headers
+
+  using SetContext = Context(WINAPI*)(Context);
+
+  // Where the call is missing: nothing changes, and nothing to put back.
+  static Context WINAPI Unchanged(Context) { return nullptr; }
+
+  // Looked up once per process into one pointer-sized variable, without a
+  // function-local static, whose guard would bring the C++ runtime's
+  // exception support into the hook library; threads racing here all store
+  // the same address.
+  static Context Set(Context context) {
+    if (set_ == nullptr) {
+      const auto found = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+      set_ = found != nullptr ? found : Unchanged;
+    }
+    return set_(context);
+  }
+
+  static inline SetContext set_ = nullptr;
+  Context previous_;
 };

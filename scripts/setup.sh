@@ -10,8 +10,9 @@ packages=(
   wine wine32:i386 wine64
   xvfb xdotool xauth x11-utils x11-xkb-utils
   imagemagick libtiff-tools netpbm xclip
-  python3 python3-pil python3-pytest
+  python3 python3-pil python3-pytest python3-pefile
   ghostscript poppler-utils
+  nsis
 )
 
 # The benchmarks' yardsticks, the source of Google Benchmark for the Windows build

@@ -5,11 +5,12 @@
 #include "shell/dialog_rules.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
+#include "shell/version.h"
 
 namespace {
 
-constexpr char kVersion[] = "2.1 - 32";
-constexpr char kCopyright[] = "Copyright (C) The Pictrap developers";
+constexpr char kVersion[] = PICTRAP_ABOUT_VERSION_TEXT;
+constexpr char kCopyright[] = PICTRAP_COPYRIGHT;
 
 void ShowVideoInfo(HWND dialog) {
   int bits = 0;

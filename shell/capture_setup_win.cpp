@@ -42,13 +42,15 @@ void SetNumber(HWND dialog, int id, long value) {
 }
 
 // A size box that loses the focus: a value below 2 or beyond the desktop
-// becomes the desktop's extent, and the record takes what the box shows.
+// becomes the desktop's extent; the box shows the number the record takes.
 void CommitDefinedSize(HWND dialog, ShellState& shell, int id) {
   RECT desktop{};
   GetClientRect(GetDesktopWindow(), &desktop);
   const bool width = id == IDC_SIZE_WIDTH;
   const std::int32_t extent = width ? desktop.right - desktop.left : desktop.bottom - desktop.top;
-  char text[10] = "";
+  // More than the nine characters that count, so that the rule sees what
+  // else the box shows.
+  char text[64] = "";
   GetDlgItemTextA(dialog, id, text, sizeof text);
   bool rewrite = false;
   const std::int32_t value = CorrectDefinedSize(text, extent, &rewrite);

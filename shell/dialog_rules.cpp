@@ -43,8 +43,7 @@ CaptureSetupModel StartCaptureSetup(const Settings& s) {
   m.mode = s.Mode;
   m.key = s.Key;
   m.greyscale = s.Greyscale != 0;
-  // Greyscale wins when both are on: only Greyscale is left to change.
-  m.blackWhite = s.Dither != 0 && !m.greyscale;
+  m.blackWhite = s.Dither != 0;
   m.printer = s.Print != 0;
   m.disk = s.AutoSave != 0;
   m.storedIncFileName = s.IncFileName != 0;
@@ -55,7 +54,10 @@ CaptureSetupEnabling CaptureSetupEnablingOf(const CaptureSetupModel& m) {
   CaptureSetupEnabling e{};
   e.includeCursor = m.mode != 0 && m.mode != 5;
   e.definedSize = m.mode == 5;
-  e.greyscale = !m.blackWhite;
+  // Each locks the other while it is checked. With both checked (from the
+  // file) Greyscale is in charge: it stays usable, and once it is cleared
+  // the checked Convert to B&W locks it like any other time.
+  e.greyscale = m.greyscale || !m.blackWhite;
   e.blackWhite = !m.greyscale;
   e.diskSetup = m.disk;
   e.incFileName = m.printer && m.disk;
@@ -85,10 +87,15 @@ CaptureSetupUpdate CaptureSetupCommand(CaptureSetupModel* m, int id, bool checke
 std::int32_t CorrectDefinedSize(const char* text, std::int32_t extent, bool* rewrite) {
   char first[10] = "";
   std::snprintf(first, sizeof first, "%s", text != nullptr ? text : "");
-  const std::int32_t value = ParseProfileInt(first);
-  const bool outside = value < 2 || value > extent;
-  if (rewrite != nullptr) *rewrite = outside;
-  return outside ? extent : value;
+  std::int32_t value = ParseProfileInt(first);
+  if (value < 2 || value > extent) value = extent;
+  // Whatever else the box holds (leading zeros, blanks, characters past the
+  // ninth) it must show the number the record takes, or the box would say
+  // 0000000640 while the capture box is 64 pixels wide.
+  char shown[16];
+  std::snprintf(shown, sizeof shown, "%ld", static_cast<long>(value));
+  if (rewrite != nullptr) *rewrite = text == nullptr || std::strcmp(text, shown) != 0;
+  return value;
 }
 
 std::size_t ToEditLineEndings(const char* text, std::size_t length, char* out, std::size_t size) {

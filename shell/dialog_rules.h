@@ -53,7 +53,8 @@ CaptureSetupUpdate CaptureSetupCommand(CaptureSetupModel* model, int id, bool ch
 
 // The Defined Size box's text (the first 9 characters count) read by the
 // string-to-integer rule; below 2 or above the desktop's `extent` it is the
-// extent. `rewrite` is set when the box must show the corrected number.
+// extent. `rewrite` is set when the box's text is not that number in
+// decimal, so that the box is made to show it. Pass the box's whole text.
 std::int32_t CorrectDefinedSize(const char* text, std::int32_t extent, bool* rewrite);
 
 // Copies resource text to `out` with every line ending as CR LF, as a

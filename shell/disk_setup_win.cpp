@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "imaging/gdi_guards_win.h"
 #include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
@@ -123,7 +124,12 @@ void RunDiskSavingSetup(ShellState& shell, HWND owner) {
   ofn.lCustData = reinterpret_cast<LPARAM>(&context);
   ofn.lpfnHook = FormatSetupHook;
   ofn.lpTemplateName = IDD_FORMAT_SETUP_NAME;
-  if (!GetOpenFileNameA(&ofn)) return;
+  BOOL chose;
+  {
+    CurrentDirectoryKeeper keep;
+    chose = GetOpenFileNameA(&ofn);
+  }
+  if (!chose) return;
 
   shell.settings.CapFormat = static_cast<std::uint16_t>(context.format != 0 ? context.format : ofn.nFilterIndex);
   char number[8];

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "formats/writers.h"
+#include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
@@ -42,7 +43,12 @@ int AskedName(ShellState& shell, char* out) {
   ofn.nMaxFile = sizeof chosen;
   ofn.lpstrInitialDir = start;
   ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  if (!GetSaveFileNameA(&ofn)) return 1;
+  BOOL chose;
+  {
+    CurrentDirectoryKeeper keep;
+    chose = GetSaveFileNameA(&ofn);
+  }
+  if (!chose) return 1;
 
   shell.settings.CapFormat = static_cast<std::uint16_t>(ofn.nFilterIndex);
   char number[8];

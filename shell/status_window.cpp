@@ -226,8 +226,16 @@ void ShowStatus(const char* text) {
   // last one: a short operation may never drain the queue before it ends.
   g_status.percent = 0;
   g_status.filledRight = StatusBarRight(0);
-  ShowWindow(g_status.window, SW_RESTORE);
-  ShowWindow(g_status.button, SW_RESTORE);
+  // Shown active only when this program is the one in front. A capture runs
+  // while another application has the keyboard, and its keys stay there:
+  // activating the window here would change nothing on Windows, where a
+  // program in the background cannot take the foreground, but under Wine it
+  // moves X's input focus to this thread and leaves it there after the
+  // window hides, so the user's typing goes nowhere.
+  HWND front = GetForegroundWindow();
+  const bool inFront = front != nullptr && GetWindowThreadProcessId(front, nullptr) == GetCurrentThreadId();
+  ShowWindow(g_status.window, inFront ? SW_RESTORE : SW_SHOWNOACTIVATE);
+  ShowWindow(g_status.button, SW_SHOWNOACTIVATE);
   // All of it, whatever the system believes it kept from the last showing.
   RedrawWindow(g_status.window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);

@@ -1,14 +1,16 @@
-"""What the shipped files import and export, read with objdump."""
+"""What the shipped files import and export, read with objdump; their
+version resources, manifest and header time stamps, read with pefile and as
+Windows reads them."""
 import re
 import subprocess
 
 import pytest
 
 from conftest import BIN
+from pefiles import SHIPPED, SYSTEM_DLLS, check_shipped_file, version_h
+from pictrap import windows_path
 
 OBJDUMP = "i686-w64-mingw32-objdump"
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "COMDLG32.DLL", "MSVCRT.DLL",
-               "ADVAPI32.DLL", "SHELL32.DLL", "WINSPOOL.DRV"}
 RUNTIME_DLLS = re.compile(r"libgcc|libstdc\+\+|libwinpthread", re.I)
 
 
@@ -79,3 +81,20 @@ def test_sbhk_dat_is_shared_initialised_data():
 
 def test_program_is_a_gui_program():
     assert re.search(r"Subsystem\s+00000002", private_headers("SHOTBOX.EXE"))
+
+
+@pytest.mark.parametrize("name", SHIPPED)
+def test_version_resource_manifest_and_no_time_stamps(name):
+    check_shipped_file(BIN / name)
+
+
+def test_version_as_windows_reads_it(desktop):
+    """What Explorer's Properties shows comes through GetFileVersionInfo."""
+    major, minor, text, _about = version_h()
+    for name in SHIPPED:
+        rc, out = desktop.wintest("version", windows_path(BIN / name))
+        assert rc == 0, name
+        values = dict(line.split("=", 1) for line in out.splitlines())
+        assert values["fixed"] == f"{major}.{minor}.0.0" and values["translation"] == "040904e4"
+        assert (values["ProductName"], values["ProductVersion"], values["OriginalFilename"]) == \
+            ("Pictrap", text, name)

@@ -2,14 +2,15 @@
 application, each capture mode against a window of ours, the processing
 chain and the clipboard, the system menu, one copy at a time, CTL3D32 present
 and absent."""
+import re
 import time
 
 from PIL import Image
 
 from conftest import wait_for
-from pictrap import (ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
+from pictrap import (BIN, ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
                      menu_item_looks_enabled, pattern_image, screen, start_pattern, start_pictrap, system_menu,
-                     wait_file, window_rect, write_ini, xdotool)
+                     wait_file, wait_output, window_rect, write_ini, xdotool)
 
 CF_BITMAP, CF_DIB, CF_PALETTE = 2, 8, 9
 
@@ -72,6 +73,10 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
         assert x1 - x0 <= 2 and y1 - y0 <= 20 and 40 <= y0 <= 80, (x0, y0, x1, y1)
     assert not [p for p in app_dir.iterdir() if p.name.startswith("Cap")], "the whole path is lower case"
     assert boxes(desktop, 300) == (None, None), "nothing reported"
+    # The keyboard went back with the activation: typing goes on where it was.
+    xdotool(desktop, "type", "abc")
+    assert wait_for(lambda: "helloabc" in desktop.wintest("controls", str(notepad))[1]), \
+        desktop.wintest("controls", str(notepad))[1]
     assert desktop.info(hwnd)["iconic"] == "1"
     assert {m[0]: m[1] for m in system_menu(desktop, hwnd)}["0xf000"] == "enabled"
     assert menu_item_looks_enabled(desktop, 2), "View Last Capture once there is one"
@@ -194,3 +199,19 @@ def test_processing_chain_in_order_and_the_clipboard(desktop, app_dir):
                           capture_output=True, timeout=30, check=True).stdout
     from_x = Image.open(io.BytesIO(data)).convert("RGB")
     assert differing(from_x, negative) == []
+
+
+def test_hot_key_armed_while_another_process_holds_the_library_elsewhere(desktop, app_dir):
+    # The first process to load the library need not be SHOTBOX, nor have it
+    # at the same address: the hooks must name SHOTBOX's own copy.
+    library = "Z:" + str(app_dir / "SBHOOK32.DLL").replace("/", "\\")
+    holder = desktop.start([BIN / "wintest.exe", "load-relocated", library])
+    out = wait_output(desktop, holder, "base=")
+    m = re.search(r"base=(\w+) preferred=(\w+)", out)
+    assert m and int(m.group(1), 16) != int(m.group(2), 16), f"the library was not relocated: {out!r}"
+    proc, hwnd = start_pictrap(desktop, app_dir)
+    start_pattern(desktop, 200, 150, 300, 200)
+    hotkey(desktop)
+    assert wait_file(app_dir / "cap1.bmp")
+    desktop.wintest("post", str(hwnd), str(WM_CLOSE))
+    assert proc.wait(timeout=30) == 0

@@ -121,9 +121,9 @@ def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(des
     now = by_id(controls(desktop, dialog))
     assert (now[107].text, now[109].text) == ("1024", "768")
     click(desktop, dialog, 107)
-    clear_and_type(desktop, "640")
+    clear_and_type(desktop, "0640")
     click(desktop, dialog, 102)                   # Full Screen; 640 fits a 1024-pixel screen
-    assert by_id(controls(desktop, dialog))[107].text == "640"
+    assert by_id(controls(desktop, dialog))[107].text == "640", "the box shows the number it stores"
     for cid in (205, 221, 222, 223):              # F5, and only Shift
         click(desktop, dialog, cid)
 
@@ -251,6 +251,7 @@ def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, app_dir,
 
 
 def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, app_dir):
+    (app_dir / "browsed").mkdir()
     write_ini(app_dir, AutoNamePrefix="ABCDEFGH", AutoName=1, CapFormat=3)
     program = Pictrap(desktop, app_dir)
     setup, disk = open_disk_setup(desktop, program)
@@ -273,10 +274,15 @@ def test_disk_saving_setup_asked_names_and_a_long_prefix(desktop, app_dir):
     xdotool(desktop, "key", "End", "BackSpace", "BackSpace")
     xdotool(desktop, "type", "Z")
     assert by_id(controls(desktop, disk))[102].text == "ABZ"
+    click_rect(desktop, list_items(desktop, disk, 1121)["[browsed]"], repeat=2)
+    assert wait_for(lambda: by_id(controls(desktop, disk))[1088].text.lower().endswith("browsed"))
     before = (app_dir / "SHOTBOX.INI").read_bytes()
     click(desktop, disk, IDCANCEL)               # Cancel writes nothing
     assert gone(desktop, disk)
     assert (app_dir / "SHOTBOX.INI").read_bytes() == before
+    # Nor does the program keep the folder it browsed to open: it can go.
+    desktop.run(["cmd", "/c", "rmdir", windows_path(app_dir / "browsed")])
+    assert not (app_dir / "browsed").exists(), "the program holds the browsed folder as its current directory"
     click(desktop, setup, IDCANCEL)
     program.close()
 
@@ -316,7 +322,7 @@ def test_help_of_our_own_without_a_help_file(desktop, app_dir):
     rc, text = desktop.wintest("gettext", text_box.strip())
     assert rc == 0
     for phrase in ("Ctrl+Alt+F11", "Full Screen", "Defined Size", "Disk Saving Setup", "SHOTBOX.INI",
-                   "[Pictrap]", "CapDir", "AutoNamePrefix", "IncFileName"):
+                   "[Pictrap]", "CapDir", "AutoNamePrefix", "IncFileName", "begin with Cap, whatever the prefix"):
         assert phrase in text, phrase
     assert len(text.splitlines()) > 40, "one line per line of the text"
     assert desktop.info(program.main)["enabled"] == "1", "help leaves the program usable"

@@ -296,6 +296,7 @@ def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
     ini = read_ini(shell)
     assert ini["CapFormat"] == "2"
     assert ini["CapDir"].lower() == windows_path(shots).lower()
+    assert out["cwd"].lower() == windows_path(shell).lower(), "the dialog left the current directory in shots"
 
 
 @pytest.mark.parametrize("key", ["Escape", "Return"])

@@ -50,7 +50,7 @@ class Desktop:
     minimised window sits at -32000,-32000, as on Windows.
     """
 
-    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768"):
+    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False):
         self.root = root
         self.prefix = root / "prefix"
         self.xvfb, self.display = start_xvfb(root, depth, size)
@@ -58,6 +58,12 @@ class Desktop:
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
             WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        if private_home:
+            # Wine links the user's Desktop, Documents, Pictures ... folders
+            # to those under $HOME: with a home of its own, everything a
+            # program writes there stays inside this desktop's folder.
+            (root / "home").mkdir(exist_ok=True)
+            self.env["HOME"] = str(root / "home")
         self.env.pop("WINESERVER", None)
         self.started = []
         try:

@@ -18,8 +18,9 @@
 //   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
 //   combo-selection HWND ID             the selected item's text of a dialog's combo box
 //   keys COMBO                          press e.g. ctrl+alt+F11 or esc through SendInput
-//   pattern X Y W H [popup]             a window with known contents at a known place;
-//                                       prints hwnd= and then the keys and right clicks it gets
+//   pattern X Y W H [popup] [aware]     a window with known contents at a known place;
+//                                       prints hwnd= and then the keys and right clicks it gets;
+//                                       "aware": made per-monitor DPI aware, in the display's pixels
 //   hold-clipboard MS                   keep the clipboard open for MS milliseconds
 //   watch-status ACTION...              when SHOTBOX's status window shows, at once: hotkey,
 //                                       syscommand, close, endsession; prints what came back
@@ -36,6 +37,8 @@
 //   picture DIBFILE                     a borderless window at 0,0 showing a packed DIB file
 //   presses COMBO PATTERN FIRST LAST    for N from FIRST to LAST: press COMBO, wait for the file
 //                                       printf(PATTERN, N), delete it; prints the milliseconds each took
+//   version FILE                        the version resource as Windows reads it: fixed version, then
+//                                       NAME=VALUE for each string of the first translation
 //   dialog X Y                          a 300x200 dialog at X,Y with a button and a hidden button;
 //                                       prints hwnd=, button=, hidden= and then command=ID per WM_COMMAND
 //   guithread HWND                      active, focus and capture windows of the window's thread
@@ -101,6 +104,14 @@ int Info(int argc, char** argv) {
               IsIconic(w) ? 1 : 0, IsWindowVisible(w) ? 1 : 0, r.left, r.top, r.right, r.bottom,
               c.right, c.bottom, origin.x, origin.y, pid, GetForegroundWindow() == w ? 1 : 0, cls, title,
               IsWindowEnabled(w) ? 1 : 0);
+  // The DPI awareness the window was made with (0 unaware, 1 system, 2 per
+  // monitor), read through GetProcAddress: the calls are newer than Vista.
+  HMODULE user = GetModuleHandleA("user32.dll");
+  auto context = reinterpret_cast<void*(WINAPI*)(HWND)>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+  auto awareness = reinterpret_cast<int(WINAPI*)(void*)>(
+      reinterpret_cast<void*>(GetProcAddress(user, "GetAwarenessFromDpiAwarenessContext")));
+  if (context != nullptr && awareness != nullptr) std::printf("dpi-awareness=%d\n", awareness(context(w)));
   return 0;
 }
 
@@ -374,7 +385,16 @@ int Pattern(int argc, char** argv) {
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.lpszClassName = "WintestPattern";
   RegisterClassA(&wc);
-  const bool popup = argc > 6 && !std::strcmp(argv[6], "popup");
+  bool popup = false;
+  for (int i = 6; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "popup")) popup = true;
+    if (!std::strcmp(argv[i], "aware")) {
+      // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE; the call is newer than Vista.
+      auto set = reinterpret_cast<void*(WINAPI*)(void*)>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+      if (set == nullptr || set(reinterpret_cast<void*>(-3)) == nullptr) return 3;
+    }
+  }
   HWND w = CreateWindowExA(0, wc.lpszClassName, "Pattern", (popup ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE,
                            std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), nullptr,
                            nullptr, wc.hInstance, nullptr);
@@ -572,6 +592,31 @@ int LibraryState() {
   return 3;
 }
 
+// Loads the hook library at an address other than its preferred one, by
+// taking that address first, and keeps it loaded until killed: the process
+// that loads a library first is the one whose handle its shared record keeps.
+int LoadRelocated(int argc, char** argv) {
+  if (argc < 3) return 1;
+  HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 2;
+  static BYTE head[4096];
+  DWORD got = 0;
+  const BOOL read = ReadFile(file, head, sizeof head, &got, nullptr);
+  CloseHandle(file);
+  if (!read || got < sizeof(IMAGE_DOS_HEADER)) return 3;
+  const LONG at = reinterpret_cast<const IMAGE_DOS_HEADER*>(head)->e_lfanew;
+  if (at < 0 || static_cast<DWORD>(at) + sizeof(IMAGE_NT_HEADERS) > got) return 3;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(head + at);
+  void* preferred = reinterpret_cast<void*>(static_cast<UINT_PTR>(nt->OptionalHeader.ImageBase));
+  if (VirtualAlloc(preferred, nt->OptionalHeader.SizeOfImage, MEM_RESERVE, PAGE_NOACCESS) == nullptr) return 4;
+  HMODULE lib = LoadLibraryA(argv[2]);
+  if (lib == nullptr) return 5;
+  std::printf("base=%p preferred=%p\n", static_cast<void*>(lib), preferred);
+  std::fflush(stdout);
+  Sleep(INFINITE);
+  return 0;
+}
+
 int Hotspot() {
   ICONINFO info{};
   if (!GetIconInfo(LoadCursorA(nullptr, IDC_ARROW), &info)) return 1;
@@ -710,6 +755,43 @@ int Presses(int argc, char** argv) {
     for (int tries = 0; !DeleteFileA(path) && tries < 100; ++tries) Sleep(10);
   }
   return 0;
+}
+
+// --- version resource ------------------------------------------------------
+
+int Version(int argc, char** argv) {
+  if (argc < 3) return 2;
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(argv[2], &ignored);
+  if (size == 0) return 1;
+  char* block = static_cast<char*>(std::malloc(size));
+  int rc = 1;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  if (block != nullptr && GetFileVersionInfoA(argv[2], 0, size, block) &&
+      VerQueryValueA(block, "\\", reinterpret_cast<void**>(&fixed), &length) && fixed != nullptr &&
+      VerQueryValueA(block, "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) &&
+      length >= sizeof *translation) {
+    std::printf("fixed=%u.%u.%u.%u\ntype=%lu\ntranslation=%04x%04x\n", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
+                fixed->dwFileType, translation->language, translation->codePage);
+    static const char* const kNames[] = {"CompanyName",    "FileDescription",  "FileVersion", "InternalName",
+                                         "LegalCopyright", "OriginalFilename", "ProductName", "ProductVersion"};
+    for (const char* name : kNames) {
+      char path[96];
+      std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language,
+                    translation->codePage, name);
+      char* value = nullptr;
+      if (VerQueryValueA(block, path, reinterpret_cast<void**>(&value), &length) && value != nullptr)
+        std::printf("%s=%s\n", name, value);
+    }
+    rc = 0;
+  }
+  std::free(block);
+  return rc;
 }
 
 int ComboSelection(int argc, char** argv) {
@@ -903,10 +985,12 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "triggers")) rc = Triggers();
   else if (!std::strcmp(cmd, "library-state")) rc = LibraryState();
   else if (!std::strcmp(cmd, "hotspot")) rc = Hotspot();
+  else if (!std::strcmp(cmd, "load-relocated")) rc = LoadRelocated(argc, argv);
   else if (!std::strcmp(cmd, "boxes")) rc = Boxes();
   else if (!std::strcmp(cmd, "grab")) rc = Grab(argc, argv);
   else if (!std::strcmp(cmd, "presses")) rc = Presses(argc, argv);
   else if (!std::strcmp(cmd, "picture")) rc = Picture(argc, argv);
+  else if (!std::strcmp(cmd, "version")) rc = Version(argc, argv);
   else if (!std::strcmp(cmd, "dialog")) rc = Dialog(argc, argv);
   else if (!std::strcmp(cmd, "textmask")) rc = TextMask(argc, argv);
   else if (!std::strcmp(cmd, "hookstate")) rc = HookState(argc, argv);

@@ -173,8 +173,10 @@ int Name() {
   CreateWindows();
   char name[kFileNameSize];
   const int result = GetCaptureFileName(g_shell, name);
-  std::printf("result=%d\nname=%s\nCapFormat=%u\nCapDir=%s\nNextCaptureNumber=%d\n", result, name,
-              g_shell.settings.CapFormat, g_shell.settings.CapDir, g_shell.settings.NextCaptureNumber);
+  char cwd[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof cwd, cwd);
+  std::printf("result=%d\nname=%s\nCapFormat=%u\nCapDir=%s\nNextCaptureNumber=%d\ncwd=%s\n", result, name,
+              g_shell.settings.CapFormat, g_shell.settings.CapDir, g_shell.settings.NextCaptureNumber, cwd);
   std::fflush(stdout);
   if (result != 0) return 0;
   MemOwner image(NoisyImage(17, 9));

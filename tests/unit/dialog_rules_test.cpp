@@ -126,10 +126,11 @@ TEST(CaptureSetup, GreyscaleAndBlackWhiteExcludeEachOther) {
 
 TEST(CaptureSetup, BothOnFromTheFileFollowTheCheckBoxes) {
   // Opened with both on, Convert to B&W is checked but locked. Once
-  // Greyscale is off, clearing Convert to B&W must leave Greyscale usable:
-  // the working state is what the box shows, not a blind toggle.
+  // Greyscale is off, the checked Convert to B&W locks Greyscale as any
+  // checked Convert to B&W does; clearing it frees both. The working state
+  // is what the box shows, not a blind toggle.
   CaptureSetupModel m = StartCaptureSetup(WithSwitches(1, 1, 1, 0, 0, 0));
-  EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_GREYSCALE, false).enabling), "101100");
+  EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_GREYSCALE, false).enabling), "100100");
   EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_BLACK_WHITE, false).enabling), "101100");
   EXPECT_EQ(Enabled(CaptureSetupCommand(&m, IDC_BLACK_WHITE, true).enabling), "100100");
 }
@@ -171,10 +172,12 @@ TEST(DefinedSize, CorrectionOnLeavingTheBox) {
       {"", 768, 768, true},          // no digits read as 0
       {"-5", 768, 768, true},
       {"1025", 1024, 1024, true},    // beyond the desktop
-      {"640abc", 1024, 640, false},  // reading stops at the first non-digit
-      {" 12", 1024, 12, false},
+      // The box always ends up showing the number the record takes.
+      {"640abc", 1024, 640, true},   // reading stops at the first non-digit
+      {" 12", 1024, 12, true},
+      {"0640", 1024, 640, true},
       {"0000000012345", 99999, 99999, true},  // only 9 characters count: 000000001 is below 2
-      {"0000000640", 1024, 64, false},        // 000000064
+      {"0000000640", 1024, 64, true},         // 000000064, not the 640 the box showed
       {"99999999999", 1024, 1024, true},      // 999999999 beyond the desktop, no overflow
   };
   for (const auto& c : cases) {

@@ -24,8 +24,9 @@ TEST(Readme, LayoutTableMatchesTheTree) {
   std::set<std::string> present;
   for (const auto& entry : fs::directory_iterator(root)) {
     const std::string name = entry.path().filename().string();
-    // Hidden folders and the build output are not part of the layout.
-    if (entry.is_directory() && name[0] != '.' && name != "build") present.insert(name);
+    // Hidden folders, the build output and the release output are not part
+    // of the layout.
+    if (entry.is_directory() && name[0] != '.' && name != "build" && name != "dist") present.insert(name);
   }
   EXPECT_EQ(listed, present);
 }
