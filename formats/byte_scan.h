@@ -1,7 +1,7 @@
-// Word-at-a-time scans for the run-length encoders: where the next pair of
-// equal bytes starts, and how long a run of one value is. Eight bytes are
-// compared per step; the results are those of the plain byte loops, which
-// the unit tests check against.
+// Scans for the run-length encoders, 16 or 32 bytes at a time with SSE2 (the
+// baseline of every build): which bytes equal their next one, which are
+// 0xC0 or above, how long a run is. Their results are those of the plain
+// byte loops, which the unit tests check against.
 #pragma once
 
 #include <bit>
@@ -12,59 +12,6 @@
 #include <emmintrin.h>
 #endif
 
-static_assert(std::endian::native == std::endian::little, "the scans read bytes in little-endian words");
-
-namespace byte_scan {
-
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-
-inline std::uint64_t Load(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// Marks the zero bytes of `x` (exact for the lowest one, which is all we use).
-inline std::uint64_t ZeroBytes(std::uint64_t x) { return (x - kOnes) & ~x & kHighs; }
-
-// Marks the nonzero bytes of `x`, exactly.
-inline std::uint64_t NonZeroBytes(std::uint64_t x) {
-  constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7Full;
-  return (((x & kLows) + kLows) | x) & kHighs;
-}
-
-}  // namespace byte_scan
-
-// The first index i >= from with p[i] == p[i + 1] (i + 1 < n), or n.
-inline std::size_t FindEqualPair(const std::uint8_t* p, std::size_t from, std::size_t n) {
-  std::size_t i = from;
-  while (i + 9 <= n) {
-    const std::uint64_t z = byte_scan::ZeroBytes(byte_scan::Load(p + i) ^ byte_scan::Load(p + i + 1));
-    if (z != 0) return i + static_cast<std::size_t>(std::countr_zero(z) / 8);
-    i += 8;
-  }
-  for (; i + 1 < n; ++i) {
-    if (p[i] == p[i + 1]) return i;
-  }
-  return n;
-}
-
-// How many bytes from p[from] on equal p[from], counting at most `limit`.
-inline std::size_t RunLength(const std::uint8_t* p, std::size_t from, std::size_t n, std::size_t limit) {
-  const std::uint8_t v = p[from];
-  const std::uint64_t pattern = byte_scan::kOnes * v;
-  std::size_t end = n - from < limit ? n : from + limit;
-  std::size_t i = from + 1;
-  while (i + 8 <= end) {
-    const std::uint64_t x = byte_scan::Load(p + i) ^ pattern;
-    if (x != 0) return i - from + static_cast<std::size_t>(std::countr_zero(x) / 8);
-    i += 8;
-  }
-  while (i < end && p[i] == v) ++i;
-  return i - from;
-}
-
 // Copies n bytes; pieces between runs are mostly a few bytes long, where a
 // library call costs more than the copy.
 inline void CopyBytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
@@ -72,35 +19,89 @@ inline void CopyBytes(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
   for (; n > 0; --n) *dst++ = *src++;
 }
 
-// Bit k set when p[from + k] equals p[from + k + 1], for the 64 positions
-// from `from` that have a next byte within n; the other bits are clear.
-inline std::uint64_t EqualNextMask(const std::uint8_t* p, std::size_t from, std::size_t n) {
-  std::uint64_t mask = 0;
-  if (from + 65 <= n) {
+// Two bit masks over up to 32 bytes of a line from `from`: bit k of `equal`
+// when p[from + k] equals p[from + k + 1] (and that byte is within the
+// line), bit k of `high` when p[from + k] is 0xC0 or above; `known` says how
+// many bits hold, the rest are 0.
+struct LineWindow {
+  std::uint32_t equal;
+  std::uint32_t high;
+  unsigned known;
+};
+
+inline LineWindow ReadLineWindow(const std::uint8_t* p, std::size_t from, std::size_t n) {
 #if defined(__SSE2__)
-    for (int k = 0; k < 4; ++k) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 16 * k));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 16 * k + 1));
-      mask |= static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b))))
-              << (16 * k);
-    }
-#else
-    for (int k = 0; k < 8; ++k) {
-      const std::uint64_t x = byte_scan::Load(p + from + 8 * k) ^ byte_scan::Load(p + from + 8 * k + 1);
-      const std::uint64_t equal = (~byte_scan::NonZeroBytes(x) & byte_scan::kHighs) >> 7;
-      mask |= ((equal * 0x0102040810204080ull) >> 56) << (8 * k);
-    }
+  if (from + 33 <= n) {
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 1));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 16));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from + 17));
+    const auto equal = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a0, b0))) |
+                       static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a1, b1))) << 16;
+    // Bit 7 of each byte ANDed with its bit 6 (shifted up within 16-bit
+    // lanes, which moves every byte's bit 6 to its own bit 7).
+    const auto high =
+        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(a0, _mm_slli_epi16(a0, 1)))) |
+        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_and_si128(a1, _mm_slli_epi16(a1, 1)))) << 16;
+    return {equal, high, 32};
+  }
 #endif
-    return mask;
+  LineWindow w{0, 0, static_cast<unsigned>(n - from < 32 ? n - from : 32)};
+  for (unsigned k = 0; k < w.known; ++k) {
+    if (from + k + 1 < n && p[from + k] == p[from + k + 1]) w.equal |= 1u << k;
+    if (p[from + k] >= 0xC0) w.high |= 1u << k;
   }
-  for (std::size_t k = 0; k < 64 && from + k + 1 < n; ++k) {
-    if (p[from + k] == p[from + k + 1]) mask |= std::uint64_t{1} << k;
-  }
-  return mask;
+  return w;
 }
 
-// True when none of the eight bytes at p is 0xC0 or above.
-inline bool NoneAtOrAbove0xC0(const std::uint8_t* p) {
-  const std::uint64_t x = byte_scan::Load(p);
-  return (x & (x << 1) & byte_scan::kHighs) == 0;
+// How many bytes from p[from] on equal p[from].
+inline std::size_t RunFrom(const std::uint8_t* p, std::size_t from, std::size_t n) {
+  std::size_t i = from + 1;
+#if defined(__SSE2__)
+  const __m128i v = _mm_set1_epi8(static_cast<char>(p[from]));
+  while (i + 16 <= n) {
+    const unsigned same = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), v)));
+    if (same != 0xFFFF) return i - from + static_cast<std::size_t>(std::countr_zero(~same));
+    i += 16;
+  }
+#endif
+  while (i < n && p[i] == p[from]) ++i;
+  return i - from;
+}
+
+// The same, counting at most `limit` (at least 1).
+inline std::size_t RunUpTo(const std::uint8_t* p, std::size_t from, std::size_t n, std::size_t limit) {
+  const std::size_t end = n - from < limit ? n : from + limit;
+  std::size_t i = from + 1;
+#if defined(__SSE2__)
+  // 16 bytes at a time wherever they lie within the line, even past the
+  // limit, which then caps the count.
+  const __m128i v = _mm_set1_epi8(static_cast<char>(p[from]));
+  while (i < end && i + 16 <= n) {
+    const unsigned same = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), v)));
+    const std::size_t k = same == 0xFFFF ? 16 : static_cast<std::size_t>(std::countr_zero(~same));
+    if (k < 16 || i + k >= end) return (i + k < end ? i + k : end) - from;
+    i += 16;
+  }
+#endif
+  while (i < end && p[i] == p[from]) ++i;
+  return i - from;
+}
+
+// Copies `n` bytes. With `room`, it copies whole 16-byte pieces and may read
+// and write up to 15 bytes past the `n`: the caller vouches that both are
+// within their blocks.
+inline void CopyAhead(std::uint8_t* dst, const std::uint8_t* src, std::size_t n, bool room) {
+#if defined(__SSE2__)
+  if (room) {
+    for (std::size_t k = 0; k < n; k += 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + k)));
+    }
+    return;
+  }
+#endif
+  (void)room;
+  CopyBytes(dst, src, n);
 }

@@ -13,6 +13,7 @@
 #include "formats/writer_file.h"
 #include "formats/writers.h"
 #include "imaging/bytes.h"
+#include "imaging/cpu_features.h"
 
 namespace {
 
@@ -255,23 +256,13 @@ __attribute__((target("ssse3"))) void SwapRedBlueSsse3(const std::uint8_t* src, 
   }
   SwapRedBluePlain(src, dst, x, width);
 }
-
-// Asked once, at start-up. A function-local static would be guarded for
-// threads, and the guard brings the C++ runtime's exception support into
-// the program.
-const bool kHasSsse3 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3") != 0;
-}();
-
-bool HasSsse3() { return kHasSsse3; }
 #endif
 
 }  // namespace
 
 void SwapRedBlue(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width) {
 #if defined(__i386__) || defined(__x86_64__)
-  if (HasSsse3()) {
+  if (CpuHasSsse3()) {
     SwapRedBlueSsse3(src, dst, width);
     return;
   }
@@ -280,57 +271,51 @@ void SwapRedBlue(const std::uint8_t* src, std::uint8_t* dst, std::int32_t width)
 }
 
 std::size_t EncodePackBitsRow(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+  // A walk over a 32-bit mask of the bytes ahead that equal their next one,
+  // refilled when fewer than 16 of its bits are left (32-bit words, which
+  // the 32-bit build handles in single registers). A set bit starts a run;
+  // clear bits are literals, which pend from `pending` until a run or the
+  // end of the row sends them out in pieces of 72.
   std::uint8_t* o = out;
   std::size_t i = 0;
-  // `equal` holds, from bit 0, whether each byte from i on equals its next,
-  // for `known` positions. A run is the bytes whose bit is set plus the
-  // last; a literal piece is the bytes before the next set bit. Pieces that
-  // end well inside the known bits are cut off by shifting, which keeps the
-  // chain from one piece to the next short where runs and literals
-  // alternate every few bytes.
-  std::uint64_t equal = 0;
-  std::size_t known = 0;
+  std::size_t pending = 0;
+  auto sendLiterals = [&](std::size_t end) {
+    while (pending < end) {
+      const std::size_t k = end - pending < 72 ? end - pending : 72;
+      *o++ = static_cast<std::uint8_t>(k - 1);
+      // 16-byte pieces may run 15 bytes past the literals: within the row,
+      // and, as the code is at most twice the bytes before it, within the
+      // room for it, when the row goes on 16 bytes past them.
+      CopyAhead(o, in + pending, k, pending + k + 16 <= n);
+      o += k;
+      pending += k;
+    }
+  };
+  LineWindow w{0, 0, 0};
   while (i < n) {
-    if (known < 16) {
-      equal = EqualNextMask(in, i, n);
-      known = n - i < 64 ? n - i : 64;
-    }
-    const bool run = (equal & 1) != 0;
-    const std::size_t boundary = static_cast<std::size_t>(std::countr_zero(run ? ~equal : equal));
-    if (boundary + 1 < known) {
-      const std::size_t length = run ? boundary + 1 : boundary;
-      o[0] = static_cast<std::uint8_t>(run ? 257 - length : length - 1);
-      // Whole words where the row has them; past its end, only what is there.
-      if ((run || length <= 8) && i + 8 <= n) {
-        std::memcpy(o + 1, in + i, 8);
-      } else {
-        CopyBytes(o + 1, in + i, run ? 1 : length);
-      }
-      o += run ? 2 : length + 1;
-      i += length;
-      equal >>= length;
-      known -= length;
-      continue;
-    }
-    // A piece that may reach past the known bits: literals up to the next
-    // pair in pieces of at most 72, or a run of at most 73.
-    const std::size_t pair = FindEqualPair(in, i, n);
-    if (pair > i) {
-      while (i < pair) {
-        const std::size_t k = pair - i < 72 ? pair - i : 72;
-        *o++ = static_cast<std::uint8_t>(k - 1);
-        CopyBytes(o, in + i, k);
-        o += k;
-        i += k;
-      }
-    } else {
-      const std::size_t run = RunLength(in, i, n, 73);
+    if (w.known < 16 && w.known < n - i) w = ReadLineWindow(in, i, n);
+    std::size_t used;
+    if (w.equal & 1) {
+      sendLiterals(i);
+      const auto ones = static_cast<unsigned>(std::countr_zero(~w.equal));
+      // At most 73; what follows is coded afresh.
+      const std::size_t run = ones < w.known ? ones + 1 : w.known + RunUpTo(in, i + w.known, n, 73 - w.known);
       *o++ = static_cast<std::uint8_t>(257 - run);
       *o++ = in[i];
-      i += run;
+      used = run;
+      pending = i + run;
+    } else {
+      used = w.equal != 0 ? static_cast<unsigned>(std::countr_zero(w.equal)) : w.known;
     }
-    known = 0;
+    i += used;
+    if (used < w.known) {
+      w.equal >>= used;
+      w.known -= static_cast<unsigned>(used);
+    } else {
+      w.known = 0;
+    }
   }
+  sendLiterals(n);
   return static_cast<std::size_t>(o - out);
 }
 

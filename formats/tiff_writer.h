@@ -10,8 +10,10 @@
 constexpr std::uint32_t kTiffRowBufferSize = 32000;
 // Output is gathered this much at a time: a write call costs far more than
 // copying a few kilobytes, so fewer, larger writes keep a save near the
-// speed of the disk.
-constexpr std::uint32_t kTiffOutputBufferSize = 512 * 1024;
+// speed of the disk. Not more: a block this size is fresh memory from the
+// system each time (under Wine each of its pages costs a fault), and for a
+// small 1-bit image it would hold more than the image itself.
+constexpr std::uint32_t kTiffOutputBufferSize = 128 * 1024;
 
 void PutTiffShort(std::uint8_t* p, std::uint16_t v);
 void PutTiffLong(std::uint8_t* p, std::uint32_t v);

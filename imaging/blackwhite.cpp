@@ -6,6 +6,7 @@
 
 #include "imaging/bytes.h"
 #include "imaging/dib.h"
+#include "imaging/grey_rows.h"
 #include "imaging/greyscale.h"
 #include "imaging/luminance.h"
 
@@ -44,6 +45,19 @@ void BuildWhiteTable(const std::uint8_t* table, std::uint32_t entries, std::uint
   }
   const unsigned threshold = (unsigned{smallest} + largest) / 2;
   for (std::uint32_t i = 0; i < 256; ++i) white[i] = i < entries && curved[i] > threshold ? 1 : 0;
+}
+
+// The index from which on every entry is white and before which every one is
+// black, as in a grey ramp; -1 when the white entries are not one such tail
+// (or there are none).
+int WhiteFrom(const std::uint8_t white[256]) {
+  int cut = 0;
+  while (cut < 256 && white[cut] == 0) ++cut;
+  if (cut == 256) return -1;
+  for (int i = cut; i < 256; ++i) {
+    if (white[i] == 0) return -1;
+  }
+  return cut;
 }
 
 // Indices of one stored row, widened to one byte per pixel.
@@ -105,6 +119,10 @@ Status ConvertWorkingImage(ProgressChannel* status, MemHandle working, MemHandle
 
   const std::uint8_t* pixels = src.data() + l.pixelOffset;
   std::uint8_t* bits = table + 8;
+  // A grey ramp (every 24-bit image's working image) turns white from one
+  // index on: then a row is a comparison, 16 pixels at a time.
+  const int cut = l.bitCount == 8 ? WhiteFrom(white) : -1;
+  const ThresholdRowFn thresholdRow = ChooseThresholdRow();
   // Top row of the picture first, as the progress counts rows.
   for (std::int32_t k = 1; k <= l.height; ++k) {
     const std::int32_t y = l.height - k;
@@ -112,8 +130,14 @@ Status ConvertWorkingImage(ProgressChannel* status, MemHandle working, MemHandle
       if (DrainAndCheckCancel(status)) return StatusCancelled;
       SendProgress(status, static_cast<unsigned>(k * 100 / l.height));
     }
-    ReadRowIndices(pixels + static_cast<std::size_t>(y) * l.stride, l.bitCount, l.width, white, row.data());
-    PackRow(row.data(), l.width, bits + static_cast<std::size_t>(y) * stride);
+    const std::uint8_t* in = pixels + static_cast<std::size_t>(y) * l.stride;
+    std::uint8_t* out = bits + static_cast<std::size_t>(y) * stride;
+    if (cut >= 0) {
+      thresholdRow(in, l.width, static_cast<std::uint8_t>(cut), out);
+    } else {
+      ReadRowIndices(in, l.bitCount, l.width, white, row.data());
+      PackRow(row.data(), l.width, out);
+    }
   }
   SendProgress(status, 100);
   *bw = output.release();

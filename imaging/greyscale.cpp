@@ -1,22 +1,17 @@
 // Greyscale and inversion. The pixel loops run over locked memory with no
-// allocation beyond the one new block, and are written so the compiler can
-// vectorise them.
+// allocation beyond the one new block; the greyscale rows use the vector
+// loop the processor runs best, and the others are written so the compiler
+// can vectorise them.
 #include "imaging/greyscale.h"
 
 #include <cstring>
 
 #include "imaging/bytes.h"
 #include "imaging/dib.h"
+#include "imaging/grey_rows.h"
 #include "imaging/luminance.h"
 
 namespace {
-
-// Writes the luminance of each pixel of a 24-bit row.
-void GreyRow(const std::uint8_t* __restrict bgr, std::uint8_t* __restrict grey, std::int32_t width) {
-  for (std::int32_t x = 0; x < width; ++x) {
-    grey[x] = Luminance(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
-  }
-}
 
 void ComplementBytes(std::uint8_t* p, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint8_t>(~p[i]);
@@ -82,8 +77,9 @@ Status ConvertRgb24ToGrey8(MemHandle dib, MemHandle* grey) {
     }
     const std::uint8_t* src = from.data() + l.pixelOffset;
     std::uint8_t* dst = table + 1024;
+    const GreyRowFn greyRow = ChooseGreyRow();
     for (std::int32_t y = 0; y < l.height; ++y) {
-      GreyRow(src + static_cast<std::size_t>(y) * l.stride, dst + static_cast<std::size_t>(y) * stride8, l.width);
+      greyRow(src + static_cast<std::size_t>(y) * l.stride, dst + static_cast<std::size_t>(y) * stride8, l.width);
     }
   }
   *grey = block;

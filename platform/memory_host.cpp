@@ -18,6 +18,8 @@ namespace {
 int g_failCountdown = -1;
 std::size_t g_liveBlocks = 0;
 std::size_t g_openLocks = 0;
+std::size_t g_liveBytes = 0;
+std::size_t g_peakBytes = 0;
 constexpr std::size_t kGranule = 8;  // GlobalAlloc rounds sizes up like this
 }  // namespace
 
@@ -25,6 +27,9 @@ void HostMemFailAllocation(int n) { g_failCountdown = n; }
 bool HostMemAllocationFails() { return g_failCountdown >= 0 && g_failCountdown-- == 0; }
 std::size_t HostMemLiveBlocks() { return g_liveBlocks; }
 std::size_t HostMemOpenLocks() { return g_openLocks; }
+std::size_t HostMemLiveBytes() { return g_liveBytes; }
+std::size_t HostMemPeakBytes() { return g_peakBytes; }
+void HostMemResetPeak() { g_peakBytes = g_liveBytes; }
 
 MemHandle MemAlloc(std::size_t size) {
   if (HostMemAllocationFails()) return nullptr;
@@ -38,12 +43,15 @@ MemHandle MemAlloc(std::size_t size) {
     return nullptr;
   }
   ++g_liveBlocks;
+  g_liveBytes += rounded;
+  if (g_liveBytes > g_peakBytes) g_peakBytes = g_liveBytes;
   return block;
 }
 
 MemHandle MemFree(MemHandle block) {
   if (block != nullptr) {
     g_openLocks -= static_cast<std::size_t>(block->locks);
+    g_liveBytes -= block->size;
     std::free(block->bytes);
     delete block;
     --g_liveBlocks;

@@ -12,3 +12,8 @@ bool HostMemAllocationFails();
 // Blocks allocated and not yet freed, and locks taken and not yet released.
 std::size_t HostMemLiveBlocks();
 std::size_t HostMemOpenLocks();
+// Bytes held in live blocks now, and the most held at once since the last
+// reset (which starts from what is held at that moment).
+std::size_t HostMemLiveBytes();
+std::size_t HostMemPeakBytes();
+void HostMemResetPeak();

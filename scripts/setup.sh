@@ -15,9 +15,10 @@ packages=(
   nsis
 )
 
-# The benchmarks' yardsticks are needed only by scripts/bench.sh.
+# The benchmarks' yardsticks, the source of Google Benchmark for the Windows build
+# and the profiler are needed only by scripts/bench.sh and scripts/profile.sh.
 if [ "${1:-}" = bench ]; then
-  packages+=(libmagickwand-dev libtiff-dev pkg-config scrot)
+  packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib scrot)
 fi
 
 missing=()

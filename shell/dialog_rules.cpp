@@ -30,7 +30,10 @@ void FormatColourCount(int bitsPerPixel, char* out, std::size_t size) {
 
 void FormatVideoInfo(int width, int height, int bitsPerPixel, char* out, std::size_t size) {
   if (out == nullptr || size == 0) return;
-  char colours[16];
+  // Room for any number FormatColourCount may write and its unit: an
+  // optimised native build proves the shorter buffer could cut it off and
+  // stops on the warning.
+  char colours[20];
   FormatColourCount(bitsPerPixel, colours, sizeof colours);
   std::snprintf(out, size, "%d x %d x %s", width, height, colours);
 }

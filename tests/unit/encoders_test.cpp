@@ -1,14 +1,17 @@
-// The fast run-length encoders and the red-blue row copy against plain
-// reference loops written straight from the format rules, over many rows
-// mixing runs, literals, high bytes and every length near the word size.
+// The fast run-length encoders (each variant the processor can run), the
+// PCX plane split and the red-blue row copy against plain reference loops
+// written straight from the format rules, over many rows mixing runs,
+// literals, high bytes and every length and offset near the scan steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
 #include "formats/byte_scan.h"
 #include "formats/pcx_writer.h"
 #include "formats/tiff_writer.h"
+#include "imaging/cpu_features.h"
 
 namespace {
 
@@ -72,16 +75,79 @@ Bytes RandomRow(std::mt19937& rng, std::size_t length) {
   return row;
 }
 
+using Coder = std::size_t (*)(const std::uint8_t*, std::size_t, std::uint8_t*);
+
+// Every coder the processor can run, with the room its writer gives it: the
+// PCX line twice its bytes, the PackBits row twice and 8 more. The buffers
+// are exactly that long, so a store past the room shows up under
+// AddressSanitizer.
+struct CoderCase {
+  const char* name;
+  Coder code;
+  std::size_t (*room)(std::size_t);
+  Bytes (*reference)(const Bytes&);
+};
+
+std::vector<CoderCase> Coders() {
+  std::vector<CoderCase> v{
+      {"PCX", EncodePcxLineSse2, [](std::size_t n) { return 2 * n; }, ReferencePcx},
+      {"PackBits", EncodePackBitsRow, [](std::size_t n) { return 2 * n + 8; }, ReferencePackBits},
+  };
+  if (CpuHasSsse3()) v.push_back({"PCX SSSE3", EncodePcxLineSsse3, [](std::size_t n) { return 2 * n; }, ReferencePcx});
+  return v;
+}
+
+Bytes Code(const CoderCase& c, const Bytes& row) {
+  Bytes out(c.room(row.size()));
+  out.resize(c.code(row.data(), row.size(), out.data()));
+  return out;
+}
+
 TEST(Encoders, MatchTheReferenceOnEveryKindOfRow) {
-  std::mt19937 rng(2024);
-  for (int trial = 0; trial < 4000; ++trial) {
-    const std::size_t length = trial < 300 ? static_cast<std::size_t>(trial) : rng() % 2000;
-    const Bytes row = RandomRow(rng, length);
-    Bytes pcx(2 * length + 2), packed(2 * length + 8);
-    pcx.resize(EncodePcxLine(row.data(), row.size(), pcx.data()));
-    packed.resize(EncodePackBitsRow(row.data(), row.size(), packed.data()));
-    ASSERT_EQ(pcx, ReferencePcx(row)) << "PCX, trial " << trial << ", length " << length;
-    ASSERT_EQ(packed, ReferencePackBits(row)) << "PackBits, trial " << trial << ", length " << length;
+  for (const CoderCase& c : Coders()) {
+    std::mt19937 rng(2024);
+    for (int trial = 0; trial < 4000; ++trial) {
+      const std::size_t length = trial < 300 ? static_cast<std::size_t>(trial) : rng() % 2000;
+      const Bytes row = RandomRow(rng, length);
+      ASSERT_EQ(Code(c, row), c.reference(row)) << c.name << ", trial " << trial << ", length " << length;
+    }
+  }
+}
+
+// A run of each length near the scan steps (16 and 32 bytes), the PCX count
+// limit (63) and the PackBits one (73), starting at every offset of the
+// first 32-byte window, between lone bytes of each kind and followed by
+// tails that end the line inside and just past a window.
+TEST(Encoders, RunsAtEveryOffsetAcrossTheScanWindows) {
+  struct Fill {
+    const char* name;
+    std::uint8_t (*at)(std::size_t);
+  };
+  const Fill fills[] = {
+      {"low", [](std::size_t k) { return static_cast<std::uint8_t>(k % 0xB0); }},
+      {"high", [](std::size_t k) { return static_cast<std::uint8_t>(0xC0 + k % 0x3F); }},
+      {"mixed", [](std::size_t k) { return static_cast<std::uint8_t>(k % 3 == 0 ? 0xC0 + k % 0x3F : k % 0xB0); }},
+  };
+  const std::size_t runs[] = {2, 3, 15, 16, 17, 31, 32, 33, 34, 63, 64, 65, 72, 73, 74, 75, 126, 127, 146, 147};
+  const std::size_t tails[] = {0, 1, 7, 8, 9, 15, 16, 17, 31, 32, 33};
+  for (const CoderCase& c : Coders()) {
+    for (const Fill& fill : fills) {
+      for (const std::size_t run : runs) {
+        for (std::size_t start = 0; start <= 33; ++start) {
+          for (const std::size_t tail : tails) {
+            Bytes row(start + run + tail);
+            for (std::size_t k = 0; k < row.size(); ++k) row[k] = fill.at(k);
+            // The run's value differs from its neighbours; 0xC7 needs the
+            // PCX mark even where a lone byte of it would.
+            for (std::size_t k = start; k < start + run; ++k) row[k] = 0xC7;
+            if (start > 0 && row[start - 1] == 0xC7) row[start - 1] = 0x11;
+            if (tail > 0 && row[start + run] == 0xC7) row[start + run] = 0x11;
+            ASSERT_EQ(Code(c, row), c.reference(row))
+                << c.name << ", " << fill.name << " bytes, run " << run << " at " << start << ", tail " << tail;
+          }
+        }
+      }
+    }
   }
 }
 
@@ -90,14 +156,51 @@ TEST(Encoders, ScansAgreeWithByteLoops) {
   for (int trial = 0; trial < 3000; ++trial) {
     const Bytes row = RandomRow(rng, 1 + rng() % 100);
     const std::size_t n = row.size(), from = rng() % n;
-    std::size_t pair = from;
-    while (pair + 1 < n && row[pair] != row[pair + 1]) ++pair;
-    if (pair + 1 >= n) pair = n;
-    ASSERT_EQ(FindEqualPair(row.data(), from, n), pair) << trial;
-    const std::size_t limit = 1 + rng() % 80;
+    const LineWindow w = ReadLineWindow(row.data(), from, n);
+    ASSERT_EQ(w.known, std::min<std::size_t>(32, n - from)) << trial;
+    for (unsigned k = 0; k < 32; ++k) {
+      const std::size_t p = from + k;
+      const bool equal = k < w.known && p + 1 < n && row[p] == row[p + 1];
+      const bool high = k < w.known && row[p] >= 0xC0;
+      ASSERT_EQ((w.equal >> k) & 1, equal ? 1u : 0u) << trial << " bit " << k;
+      ASSERT_EQ((w.high >> k) & 1, high ? 1u : 0u) << trial << " bit " << k;
+    }
     std::size_t run = 1;
-    while (run < limit && from + run < n && row[from + run] == row[from]) ++run;
-    ASSERT_EQ(RunLength(row.data(), from, n, limit), run) << trial;
+    while (from + run < n && row[from + run] == row[from]) ++run;
+    ASSERT_EQ(RunFrom(row.data(), from, n), run) << trial;
+    const std::size_t limit = 1 + rng() % 80;
+    ASSERT_EQ(RunUpTo(row.data(), from, n, limit), std::min(run, limit)) << trial << " limit " << limit;
+  }
+}
+
+TEST(PcxPlanes, EveryVariantSplitsAsThePlainLoop) {
+  std::mt19937 rng(13);
+  std::vector<std::pair<const char*, decltype(&SplitPcxPlanesPlain)>> variants{{"plain", SplitPcxPlanesPlain}};
+  if (CpuHasSsse3()) variants.push_back({"ssse3", SplitPcxPlanesSsse3});
+  for (const auto& [name, split] : variants) {
+    for (std::int32_t width = 0; width <= 70; ++width) {
+      for (int offset = 0; offset < 3; ++offset) {
+        // The source ends exactly with the row, so a read past it shows up
+        // under AddressSanitizer; each plane line has guard bytes after it.
+        Bytes src(offset + 3 * static_cast<std::size_t>(width));
+        for (auto& b : src) b = static_cast<std::uint8_t>(rng());
+        const std::size_t w = static_cast<std::size_t>(width);
+        Bytes planes(3 * (w + 16), 0xEE);
+        std::uint8_t* red = planes.data();
+        std::uint8_t* green = red + w + 16;
+        std::uint8_t* blue = green + w + 16;
+        split(src.data() + offset, width, red, green, blue);
+        for (std::size_t x = 0; x < w; ++x) {
+          const std::uint8_t* p = src.data() + offset + 3 * x;
+          ASSERT_EQ(blue[x], p[0]) << name << " width " << width << " pixel " << x;
+          ASSERT_EQ(green[x], p[1]) << name << " width " << width << " pixel " << x;
+          ASSERT_EQ(red[x], p[2]) << name << " width " << width << " pixel " << x;
+        }
+        for (std::uint8_t* line : {red, green, blue}) {
+          ASSERT_EQ(Bytes(line + w, line + w + 16), Bytes(16, 0xEE)) << name << " wrote past width " << width;
+        }
+      }
+    }
   }
 }
 
