@@ -108,15 +108,7 @@ void RunDiskSavingSetup(ShellState& shell, HWND owner) {
   char chosen[256];
   std::snprintf(chosen, sizeof chosen, "%s", kPlaceholderName);
 
-  OPENFILENAMEA ofn{};
-  ofn.lStructSize = 76;  // the original record, without the Windows 2000 fields
-  ofn.hwndOwner = owner;
-  ofn.hInstance = shell.instance;
-  ofn.lpstrFilter = filter;
-  ofn.nFilterIndex = shell.settings.CapFormat;
-  ofn.lpstrFile = chosen;
-  ofn.nMaxFile = sizeof chosen;
-  ofn.lpstrInitialDir = start;
+  OPENFILENAMEA ofn = CaptureFileDialog(shell, owner, filter, chosen, sizeof chosen, start);
   // Without a title of its own the dialog calls itself "Open".
   ofn.lpstrTitle = "Disk Saving Setup";
   ofn.Flags = OFN_ENABLETEMPLATE | OFN_ENABLEHOOK | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
@@ -131,22 +123,10 @@ void RunDiskSavingSetup(ShellState& shell, HWND owner) {
   }
   if (!chose) return;
 
-  shell.settings.CapFormat = static_cast<std::uint16_t>(context.format != 0 ? context.format : ofn.nFilterIndex);
+  RememberCapFormat(shell, context.format != 0 ? context.format : ofn.nFilterIndex);
+  RememberCapDirectory(shell, chosen, ofn.nFileOffset);
+
   char number[8];
-  std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(shell.settings.CapFormat));
-  WriteSettingText(shell, "CapFormat", number);
-
-  // The directory: the returned path up to its file name, without the backslash.
-  char directory[sizeof shell.settings.CapDir];
-  std::size_t cut = ofn.nFileOffset;
-  if (cut > std::strlen(chosen)) cut = std::strlen(chosen);
-  if (cut > 0 && chosen[cut - 1] == '\\') --cut;
-  if (cut >= sizeof directory) cut = sizeof directory - 1;
-  std::memcpy(directory, chosen, cut);
-  directory[cut] = '\0';
-  if (PathDriveType(chosen) != DRIVE_REMOVABLE) WriteSettingText(shell, "CapDir", directory);
-  std::memcpy(shell.settings.CapDir, directory, sizeof directory);
-
   std::snprintf(number, sizeof number, "%d", static_cast<int>(shell.settings.AutoName));
   WriteSettingText(shell, "AutoName", number);
   WriteSettingText(shell, "AutoNamePrefix", shell.settings.AutoNamePrefix);

@@ -2,6 +2,7 @@
 // rules; this file adds the dialogs, the message boxes and the writers.
 #include "shell/saving_win.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -33,15 +34,7 @@ int AskedName(ShellState& shell, char* out) {
   std::snprintf(start, sizeof start, "%s%s", shell.settings.CapDir,
                 std::strlen(shell.settings.CapDir) == 2 ? "\\" : "");
 
-  OPENFILENAMEA ofn{};
-  ofn.lStructSize = 76;  // the original record, without the Windows 2000 fields
-  ofn.hwndOwner = shell.mainWindow;
-  ofn.hInstance = shell.instance;
-  ofn.lpstrFilter = filter;
-  ofn.nFilterIndex = shell.settings.CapFormat;
-  ofn.lpstrFile = chosen;
-  ofn.nMaxFile = sizeof chosen;
-  ofn.lpstrInitialDir = start;
+  OPENFILENAMEA ofn = CaptureFileDialog(shell, shell.mainWindow, filter, chosen, sizeof chosen, start);
   ofn.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   BOOL chose;
   {
@@ -50,25 +43,14 @@ int AskedName(ShellState& shell, char* out) {
   }
   if (!chose) return 1;
 
-  shell.settings.CapFormat = static_cast<std::uint16_t>(ofn.nFilterIndex);
-  char number[8];
-  std::snprintf(number, sizeof number, "%u", static_cast<unsigned>(shell.settings.CapFormat));
-  WriteSettingText(shell, "CapFormat", number);
+  RememberCapFormat(shell, ofn.nFilterIndex);
 
   char name[kFileNameSize];
   std::snprintf(name, sizeof name, "%s", chosen);
   if (!ReplaceExtension(name, sizeof name, shell.settings.CapFormat)) return 1;
   std::memcpy(out, name, sizeof name);
 
-  // The directory: the chosen path up to its file name, without the backslash.
-  char directory[sizeof shell.settings.CapDir];
-  std::size_t cut = ofn.nFileOffset;
-  if (cut > 0 && chosen[cut - 1] == '\\') --cut;
-  if (cut >= sizeof directory) cut = sizeof directory - 1;
-  std::memcpy(directory, chosen, cut);
-  directory[cut] = '\0';
-  if (PathDriveType(out) != DRIVE_REMOVABLE) WriteSettingText(shell, "CapDir", directory);
-  std::memcpy(shell.settings.CapDir, directory, sizeof directory);
+  RememberCapDirectory(shell, chosen, ofn.nFileOffset);
   return 0;
 }
 
@@ -92,6 +74,38 @@ void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]) {
   for (char& c : filter) {
     if (c == '|') c = '\0';
   }
+}
+
+OPENFILENAMEA CaptureFileDialog(const ShellState& shell, HWND owner, const char* filter, char* chosen,
+                                DWORD chosenSize, const char* start) {
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = 76;  // the original record, without the Windows 2000 fields
+  ofn.hwndOwner = owner;
+  ofn.hInstance = shell.instance;
+  ofn.lpstrFilter = filter;
+  ofn.nFilterIndex = shell.settings.CapFormat;
+  ofn.lpstrFile = chosen;
+  ofn.nMaxFile = chosenSize;
+  ofn.lpstrInitialDir = start;
+  return ofn;
+}
+
+void RememberCapFormat(ShellState& shell, unsigned format) {
+  shell.settings.CapFormat = static_cast<std::uint16_t>(format);
+  char number[8];
+  std::snprintf(number, sizeof number, "%u", format);
+  WriteSettingText(shell, "CapFormat", number);
+}
+
+void RememberCapDirectory(ShellState& shell, const char* chosen, std::size_t fileOffset) {
+  char directory[sizeof shell.settings.CapDir];
+  std::size_t cut = std::min(fileOffset, std::strlen(chosen));
+  if (cut > 0 && chosen[cut - 1] == '\\') --cut;
+  if (cut >= sizeof directory) cut = sizeof directory - 1;
+  std::memcpy(directory, chosen, cut);
+  directory[cut] = '\0';
+  if (PathDriveType(chosen) != DRIVE_REMOVABLE) WriteSettingText(shell, "CapDir", directory);
+  std::memcpy(shell.settings.CapDir, directory, sizeof directory);
 }
 
 int GetCaptureFileName(ShellState& shell, char* out) {

@@ -13,6 +13,18 @@ constexpr char kSaveFilter[] =
     "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF||";
 void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]);
 
+// What the Save As and Disk Saving Setup dialogs share: the file dialog's
+// record in its original 76-byte form, on the save filter and the stored
+// format, choosing into `chosen` and starting in `start`.
+OPENFILENAMEA CaptureFileDialog(const ShellState& shell, HWND owner, const char* filter, char* chosen,
+                                DWORD chosenSize, const char* start);
+// Keeps the file type the user chose, in the settings and in their file.
+void RememberCapFormat(ShellState& shell, unsigned format);
+// Keeps the directory of the path a dialog returned (up to its file name,
+// without the backslash); in the file only when it is not on a removable
+// drive, which may be gone at the next start.
+void RememberCapDirectory(ShellState& shell, const char* chosen, std::size_t fileOffset);
+
 // 0 when a name was produced into `out` (kFileNameSize bytes); 1 when the
 // user cancelled the Save As dialog or no valid name could be made.
 int GetCaptureFileName(ShellState& shell, char* out);
