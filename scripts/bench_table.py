@@ -7,7 +7,11 @@ Times are process CPU time per operation, median [min-max] over the runs: on
 a machine shared with other work the wall-clock time mostly measures how
 long the process waited for a core. Ratios are taken run by run, between
 measurements made minutes apart in the same run, and their median decides
-the goal; the same ratio in wall-clock time is shown beside it.
+the goal; the same ratio in wall-clock time is shown beside it. Writers must
+meet their goal in wall-clock time too: under Wine the wineserver opens,
+renames and closes their files, about a millisecond of CPU per save on this
+machine that is the wineserver's, not the process's, while the native
+yardsticks' CPU time holds all of that work.
 
 usage: bench_table.py RESULTS_DIR
 RESULTS_DIR holds shipped-N.json, native-N.json and pillow-N.json per run N.
@@ -49,6 +53,13 @@ for pic in ("desktop24", "desktop8"):
 for pic in ("desktop24", "desktop8"):
     ROWS.append(("TIFF uncompressed", pic, f"tiff/{pic}", [("plain", f"plain_tiff/{pic}")],
                  ("within", 1.2, "plain")))
+
+# Our operations that write a file.
+WRITERS = {"packbits", "pcx", "bmp", "tiff"}
+
+# The most memory any operation may hold at once, input included, per input
+# byte.
+PEAK_LIMIT = 2.0
 
 # Measured in each build: the shipped build's ratio uses the one under Wine,
 # the native ratio the native one. The others come from the native program
@@ -174,9 +185,20 @@ def main(results):
             rn = paired(goal, ours["native"], per_build["native"], "cpu_time")
             ratio_s, ratio_w, ratio_n = ratio_text(rs), ratio_text(rw, False), ratio_text(rn, False)
             ok = rs is not None and met(goal, rs)
+            if ok and ours_name.split("/")[0] in WRITERS and not (rw is not None and met(goal, rw)):
+                # Under Wine the wineserver creates, renames and closes the
+                # file: CPU time it spends for our process is not the
+                # process's own, so a writer must meet its goal in elapsed
+                # time as well.
+                ok, result = False, "NOT met (wall-clock)"
+            else:
+                result = ("met" if ok else "NOT met") if rs is not None else "NOT met (missing)"
             all_met &= ok
-            result = ("met" if ok else "NOT met") if rs is not None else "NOT met (missing)"
         peak = counters.get(ours_name)
+        if peak is not None and round(peak, 2) > PEAK_LIMIT:  # as shown
+            # Memory is a goal of every operation, timed against a yardstick or not.
+            all_met = False
+            result = (result + ", " if result else "") + f"NOT met (peak mem over {PEAK_LIMIT:g}x)"
         row = [op, pic] + [cell(summary(ours[b]["cpu_time"]) if ours[b] else None) for b in ("shipped", "native")] + \
               [cell(summary(shown[c]["cpu_time"]) if shown.get(c) else None) if c in shown else "" for c in COLUMNS] + \
               [ratio_s, ratio_w, ratio_n, goal_text(goal), result, f"{peak:.2f}x" if peak else ""]
@@ -184,10 +206,11 @@ def main(results):
     widths = [max(len(r[i]) for r in table) for i in range(len(header))]
     print(f"Process CPU time in ms per operation, median [min-max] of {runs} runs. Ratios are taken run by run "
           "(median [min-max]); the goal is judged on the CPU-time ratio of the shipped build; 'wall-clock' is "
-          "the same ratio in elapsed time. plain, copy and fresh come from the same build as the ratio (shown: "
+          "the same ratio in elapsed time, which writers must meet too (under Wine the wineserver's work on "
+          "their files is not the process's CPU time). plain, copy and fresh come from the same build as the ratio (shown: "
           "shipped). PCX plain: its bytes written in the writer's fixed 10240-byte pieces. fresh: a new block "
           "the size of the greyscale result, allocated and touched. peak mem: most memory held at once, input "
-          "included, per input byte.")
+          "included, per input byte (at most 2x for every operation).")
     for i, r in enumerate(table):
         print("  ".join(v.ljust(widths[k]) for k, v in enumerate(r)).rstrip())
         if i == 0:

@@ -16,6 +16,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== writer output read back by independent decoders"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/decoders
 
+echo "== the benchmark table's verdicts"
+/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/bench
+
 echo "== Windows unit tests and end-to-end tests under Wine"
 cd tests/e2e
 /usr/bin/python3 -m pytest -q -rfE
