@@ -124,39 +124,9 @@ def registry_keys(desktop):
             if line.startswith("[") and "\\Control\\Video\\" not in line and not line.endswith("\\Control\\Video]")}, text
 
 
-def first_start_work_done(desktop, timeout=60):
-    """Waits until this prefix's own menu builder and boot helper have ended.
-
-    Once a session starts and whenever shortcuts are made, Wine runs them in
-    the background to mirror the Start menu and refresh the user's shell
-    folders, among them Pictures; the first capture after an install or a
-    log-in is taken once they are done, so that it is not measured against
-    a folder Wine is still setting up."""
-    prefix = f"WINEPREFIX={desktop.prefix}".encode()
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        busy = False
-        for entry in Path("/proc").iterdir():
-            if not entry.name.isdigit():
-                continue
-            try:
-                cmdline = (entry / "cmdline").read_bytes().lower()
-                if b"winemenubuilder" not in cmdline and b"wineboot" not in cmdline:
-                    continue
-                if prefix in (entry / "environ").read_bytes().split(b"\0"):
-                    busy = True
-                    break
-            except OSError:
-                continue
-        if not busy:
-            return
-        time.sleep(0.2)
-
-
 def capture_pattern(desktop, folder, name="cap1.bmp"):
     """Presses the hot key over a window of known contents; checks that the
     whole screen landed in folder/name with the window's pixels in it."""
-    first_start_work_done(desktop)
     _proc, pattern = start_pattern(desktop, 200, 150, 400, 300)
     hotkey(desktop)
     assert wait_file(folder / name), sorted(p.name for p in folder.iterdir())
