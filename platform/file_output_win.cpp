@@ -4,6 +4,9 @@
 #include "platform/file_output.h"
 
 namespace {
+constexpr int kReplaceAttempts = 20;
+constexpr DWORD kReplaceRetryMs = 50;
+
 HANDLE AsHandle(FileOut* f) { return reinterpret_cast<HANDLE>(f); }
 }  // namespace
 
@@ -41,5 +44,17 @@ bool FileReplace(const char* from, const char* to) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  // A file just written is often opened at once by someone else for a
+  // moment (a virus scanner, the search indexer, a thumbnail maker; under
+  // Wine, a fresh prefix's own helpers in the Pictures folder), and the
+  // rename then meets a sharing violation although nothing is wrong. Such a
+  // failure is tried again for about a second before it counts.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == kReplaceAttempts - 1) {
+      return false;
+    }
+    Sleep(kReplaceRetryMs);
+  }
 }
