@@ -2,7 +2,7 @@
 # Builds everything and runs every test: the native unit tests with
 # sanitizers, the writers' files read back by independent decoders, then
 # under Wine the same unit tests cross-built and the end-to-end tests of the
-# real program.
+# real program, and last the release made and tested from its files alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +22,7 @@ echo "== the benchmark table's verdicts"
 echo "== Windows unit tests and end-to-end tests under Wine"
 cd tests/e2e
 /usr/bin/python3 -m pytest -q -rfE
+
+echo "== the release, made and tested from its files alone"
+cd ../..
+scripts/test-release.sh
