@@ -4,25 +4,17 @@ and the progress it gave before the fast row loops: SHA-256 digests pinned
 in tests/data/desktop_outputs.json. The same digests are checked against the
 Windows build under Wine in tests/e2e/test_desktop_pictures.py."""
 import hashlib
-import json
 import os
 import subprocess
+import sys
 from pathlib import Path
 
-import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from desktop_pictures import EXPECTED, OPS, bench_images  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
 WRITE_IMAGE = Path(os.environ.get("PICTRAP_HOST_BIN", ROOT / "build" / "host" / "bin")) / "write_image"
-EXPECTED = json.loads((ROOT / "tests" / "data" / "desktop_outputs.json").read_text())
-OPS = ("bmp", "pcx", "tiff", "tiff-packbits", "grey", "invert", "bw")
-
-
-def bench_images():
-    for candidate in (os.environ.get("PICTRAP_BENCH_IMAGES"), ROOT.parent / "shared" / "bench-images",
-                      ROOT.parents[1] / "shared" / "bench-images", Path("/work/shared/bench-images")):
-        if candidate and (Path(candidate) / "screen1080_24.dib").is_file():
-            return Path(candidate)
-    pytest.skip("the real desktop pictures (shared/bench-images) are not beside this checkout")
 
 
 def run(op, source, out, grey):

@@ -2,24 +2,13 @@
 time) makes the same bytes as the pinned digests of every writer and image
 step on the real desktop pictures."""
 import hashlib
-import json
-import os
+import sys
 from pathlib import Path
 
-import pytest
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+from desktop_pictures import EXPECTED, OPS, bench_images  # noqa: E402
 
-from conftest import BIN, ROOT
-
-EXPECTED = json.loads((ROOT / "tests" / "data" / "desktop_outputs.json").read_text())
-OPS = ("bmp", "pcx", "tiff", "tiff-packbits", "grey", "invert", "bw")
-
-
-def bench_images():
-    for candidate in (os.environ.get("PICTRAP_BENCH_IMAGES"), ROOT.parent / "shared" / "bench-images",
-                      ROOT.parents[1] / "shared" / "bench-images", Path("/work/shared/bench-images")):
-        if candidate and (Path(candidate) / "screen1080_24.dib").is_file():
-            return Path(candidate)
-    pytest.skip("the real desktop pictures (shared/bench-images) are not beside this checkout")
+from conftest import BIN
 
 
 def z(path):
