@@ -13,4 +13,4 @@ scripts/build.sh win32 >/dev/null  # the tests' helper program
 scripts/release.sh
 echo "== release tests"
 cd tests/release
-/usr/bin/python3 -m pytest -q -rfE "$@"
+/usr/bin/python3 -m pytest -q -rfEs "$@"

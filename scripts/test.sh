@@ -21,7 +21,10 @@ echo "== the benchmark table's verdicts"
 
 echo "== Windows unit tests and end-to-end tests under Wine"
 cd tests/e2e
-/usr/bin/python3 -m pytest -q -rfE
+# Where this machine cannot run 32-bit x86 programs, every test that runs a
+# Windows program is skipped with the reason (-rs lists it); the checks of
+# the binaries' files still run.
+/usr/bin/python3 -m pytest -q -rfEs
 
 echo "== the release, made and tested from its files alone"
 cd ../..

@@ -1,6 +1,8 @@
 """A private Wine desktop: Xvfb on a free display, a 32-bit prefix with a
 virtual desktop, and a helper to look at windows inside it. Used by the
 end-to-end tests and by the run script when there is no display."""
+import errno
+import functools
 import os
 import subprocess
 import tempfile
@@ -19,6 +21,45 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 "Default"="{size}"
 
 """
+
+
+@functools.lru_cache(maxsize=None)
+def why_32bit_wine_cannot_run():
+    """None where this machine runs 32-bit x86 programs, else the reason.
+
+    SHOTBOX and 32-bit Wine are i386 Linux processes under the hood; some
+    virtual machines' kernels run 64-bit user code only, and every i386
+    program then fails with "Exec format error". An i386 binary-format
+    handler such as qemu-user does not make up for it: Wine crashes under it.
+    """
+    loader = "/lib/ld-linux.so.2"  # libc6:i386, which 32-bit Wine needs anyway
+    try:
+        subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30, check=False)
+    except FileNotFoundError:
+        return f"{loader} is missing: the i386 libraries of 32-bit Wine are not installed"
+    except OSError as e:
+        if e.errno == errno.ENOEXEC:
+            return ("this machine's kernel does not run 32-bit x86 programs (Exec format error), "
+                    "so 32-bit Wine and the Windows binaries cannot run here")
+        raise
+    return None
+
+
+# The test fixtures that run Windows programs under Wine.
+WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop"}
+
+
+def skip_where_wine_cannot_run(items):
+    """For pytest's collection: tests that run Windows programs need a
+    machine that executes 32-bit x86 code; where it cannot, they are skipped
+    with the reason, and those that only read the binaries still run."""
+    reason = why_32bit_wine_cannot_run()
+    if reason:
+        import pytest
+        for item in items:
+            if WINE_FIXTURES & set(getattr(item, "fixturenames", ())):
+                item.add_marker(pytest.mark.skip(reason=reason))
 
 
 def start_xvfb(workdir, depth=24, size="1024x768"):
@@ -51,6 +92,9 @@ class Desktop:
     """
 
     def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False):
+        reason = why_32bit_wine_cannot_run()
+        if reason:
+            raise RuntimeError(reason)
         self.root = root
         self.prefix = root / "prefix"
         self.xvfb, self.display = start_xvfb(root, depth, size)

@@ -19,7 +19,7 @@ import pytest
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
 
 from pefiles import version_h  # noqa: E402
-from winedesktop import BIN, ROOT, Desktop  # noqa: E402
+from winedesktop import BIN, ROOT, Desktop, skip_where_wine_cannot_run  # noqa: E402
 
 DIST = Path(os.environ.get("PICTRAP_DIST", ROOT / "dist"))
 FAILURES = ROOT / "build" / "e2e-failures"
@@ -51,6 +51,10 @@ def release():
     if abs(dated - commit_time()) > 2:
         pytest.fail(f"{r.zip.name} is not from the current commit: run scripts/release.sh again")
     return r
+
+
+def pytest_collection_modifyitems(config, items):
+    skip_where_wine_cannot_run(items)
 
 
 @pytest.hookimpl(hookwrapper=True)
