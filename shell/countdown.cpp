@@ -12,7 +12,12 @@ CaptureRequestAction DecideCaptureRequest(bool countingDown, bool busy, std::int
 }
 
 Countdown StartCountdown(std::int32_t seconds, std::uint32_t now) {
-  return Countdown{seconds > 0, now, seconds > 0 ? seconds : 0};
+  return Countdown{seconds > 0, now, seconds > 0 ? seconds : 0, false, 0};
+}
+
+void MarkHidden(Countdown* c, std::uint32_t now) {
+  c->hidden = true;
+  c->hiddenTick = now;
 }
 
 CountdownTick StepCountdown(const Countdown& c, std::uint32_t now) {
@@ -20,8 +25,11 @@ CountdownTick StepCountdown(const Countdown& c, std::uint32_t now) {
   // the 32-bit tick count, every 49.7 days.
   const std::uint32_t elapsed = now - c.startTick;
   const std::uint32_t total = static_cast<std::uint32_t>(c.seconds) * 1000u;
-  if (elapsed >= total + kCountdownSettleMs) return CountdownTick{CountdownPhase::Capture, 0, 100};
-  if (elapsed >= total) return CountdownTick{CountdownPhase::Settling, 0, 100};
+  if (c.hidden) {
+    const bool due = now - c.hiddenTick >= kCountdownSettleMs;
+    return CountdownTick{due ? CountdownPhase::Capture : CountdownPhase::Settling, 0, 100};
+  }
+  if (elapsed >= total) return CountdownTick{CountdownPhase::Hide, 0, 100};
   const std::uint32_t left = (total - elapsed + 999u) / 1000u;
   const int percent = static_cast<int>(static_cast<std::uint64_t>(elapsed) * 100u / total);
   return CountdownTick{CountdownPhase::Counting, static_cast<std::int32_t>(left), percent};

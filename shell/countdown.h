@@ -19,17 +19,21 @@ struct Countdown {
   bool active;
   std::uint32_t startTick;
   std::int32_t seconds;  // the delay it counts
+  bool hidden;           // the status window is gone, since `hiddenTick`
+  std::uint32_t hiddenTick;
 };
 
 // After the last second the status window is hidden and the capture waits
-// this long, so that what it covered is repainted before the grab.
+// this long from then, so that what it covered is repainted before the
+// grab, however late the timer came.
 constexpr std::uint32_t kCountdownSettleMs = 250;
 // How often the countdown looks at the clock (and at Esc).
 constexpr std::uint32_t kCountdownTickMs = 100;
 
 enum class CountdownPhase {
   Counting,  // show `secondsLeft` and `percent`
-  Settling,  // the status window is hidden, the capture not yet due
+  Hide,      // the time is up: hide the status window (then MarkHidden)
+  Settling,  // hidden, the capture not yet due
   Capture,   // run the capture now
 };
 
@@ -42,6 +46,7 @@ struct CountdownTick {
 Countdown StartCountdown(std::int32_t seconds, std::uint32_t now);
 // Where the countdown stands at tick `now`; the tick counter may wrap.
 CountdownTick StepCountdown(const Countdown& countdown, std::uint32_t now);
+void MarkHidden(Countdown* countdown, std::uint32_t now);
 
 // "Capturing in 3 s".
 void FormatCountdownText(std::int32_t secondsLeft, char* out, std::size_t size);

@@ -73,9 +73,12 @@ void OnTick(ShellState& shell) {
     case CountdownPhase::Counting:
       ShowTick(shell, tick);
       break;
-    case CountdownPhase::Settling:
+    case CountdownPhase::Hide:
       // Hidden before the grab, with time for what it covered to repaint.
       HideStatus();
+      MarkHidden(&g_countdown.clock, GetTickCount());
+      break;
+    case CountdownPhase::Settling:
       break;
     case CountdownPhase::Capture:
       End(shell);

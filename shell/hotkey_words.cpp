@@ -40,9 +40,9 @@ void FormatHotKeyTakenText(const HotKeyChoice& c, char* out, std::size_t size) {
   char words[kHotKeyWordsSize];
   FormatHotKeyWords(c, words, sizeof words);
   std::snprintf(out, size,
-                "Another program already uses %s as its hot key, so pressing %s may not take a capture. "
-                "Choose another hot key in Capture Setup.",
-                words, words);
+                "%s is already taken as a hot key by another program or by Windows, so pressing it may not "
+                "take a capture. Choose another hot key in Capture Setup.",
+                words);
 }
 
 HotKeyProbe HotKeyProbeOf(const HotKeyChoice& c) {

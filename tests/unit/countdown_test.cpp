@@ -23,7 +23,7 @@ TEST(CaptureRequest, CountdownIgnoresBusyRefusesDelayWaits) {
   }
 }
 
-TEST(Countdown, SecondsRoundUpThenSettleThenCapture) {
+TEST(Countdown, SecondsRoundUpThenHide) {
   const struct {
     std::uint32_t elapsed;
     CountdownPhase phase;
@@ -31,10 +31,8 @@ TEST(Countdown, SecondsRoundUpThenSettleThenCapture) {
     int percent;
   } cases[] = {{0, CountdownPhase::Counting, 3, 0},      {999, CountdownPhase::Counting, 3, 33},
                {1000, CountdownPhase::Counting, 2, 33},  {1500, CountdownPhase::Counting, 2, 50},
-               {2999, CountdownPhase::Counting, 1, 99},  {3000, CountdownPhase::Settling, 0, 100},
-               {3000 + kCountdownSettleMs - 1, CountdownPhase::Settling, 0, 100},
-               {3000 + kCountdownSettleMs, CountdownPhase::Capture, 0, 100},
-               {60000, CountdownPhase::Capture, 0, 100}};
+               {2999, CountdownPhase::Counting, 1, 99},  {3000, CountdownPhase::Hide, 0, 100},
+               {60000, CountdownPhase::Hide, 0, 100}};
   // Once from an ordinary start, once across the wrap of the tick count.
   for (const std::uint32_t start : {1000u, 0xFFFFFF00u}) {
     const Countdown c = StartCountdown(3, start);
@@ -48,6 +46,23 @@ TEST(Countdown, SecondsRoundUpThenSettleThenCapture) {
   }
   EXPECT_EQ(StepCountdown(StartCountdown(10, 0), 0).secondsLeft, 10);
   EXPECT_FALSE(StartCountdown(0, 5).active) << "no delay, no countdown";
+}
+
+TEST(Countdown, CaptureWaitsFromTheHidingHoweverLateTheTimer) {
+  // Hidden on time, or on a timer 2 s late: the wait counts from the hiding.
+  for (const std::uint32_t hiddenAt : {3000u, 5000u, 0xFFFFFFF0u}) {
+    Countdown c = StartCountdown(3, 0);
+    MarkHidden(&c, hiddenAt);
+    const struct {
+      std::uint32_t after;
+      CountdownPhase phase;
+    } cases[] = {{0, CountdownPhase::Settling},
+                 {kCountdownSettleMs - 1, CountdownPhase::Settling},
+                 {kCountdownSettleMs, CountdownPhase::Capture}};
+    for (const auto& k : cases) {
+      EXPECT_EQ(StepCountdown(c, hiddenAt + k.after).phase, k.phase) << k.after << " ms after " << hiddenAt;
+    }
+  }
 }
 
 TEST(Countdown, TextAndTheListOfDelays) {
