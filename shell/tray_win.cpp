@@ -64,9 +64,12 @@ NOTIFYICONDATAA IconData(const ShellState& shell) {
   return data;
 }
 
+// "TaskbarCreated" may come while our icon survived (newer shells send it on
+// a change of the display's scale, for one): adding then fails, and the icon
+// that is there must still count as ours, or it would outlive the program.
 void AddIcon(const ShellState& shell) {
   NOTIFYICONDATAA data = IconData(shell);
-  g_tray.added = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+  g_tray.added = Shell_NotifyIconA(NIM_ADD, &data) != FALSE || Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
 // The system menu's items, without their states: those come from the main
