@@ -73,7 +73,7 @@ void AddIcon(const ShellState& shell) {
 }
 
 // The system menu's items, without their states: those come from the main
-// window's own rules below, as they do for the system menu.
+// window's own rules (SetCommandStates), as they do for the system menu.
 HMENU BuildCommandMenu(HWND window) {
   HMENU system = GetSystemMenu(window, FALSE);
   HMENU popup = CreatePopupMenu();
