@@ -3,6 +3,7 @@
 // file moves them between the rules and the controls.
 #include <cstdio>
 
+#include "shell/countdown_win.h"
 #include "shell/dialog_rules.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
@@ -87,6 +88,7 @@ void Initialise(HWND dialog, CaptureSetupDialog& data) {
   // Shown even while disabled, so that OK hands back the stored choice
   // rather than clearing it.
   Check(dialog, IDC_INC_FILE_NAME, s.IncFileName);
+  ShowDelayChoice(dialog, IDC_DELAY, s.Delay);
   ApplyEnabling(dialog, CaptureSetupEnablingOf(data.model));
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
   SetFocus(GetDlgItem(dialog, IDOK));
@@ -107,6 +109,7 @@ void StoreChoices(HWND dialog, CaptureSetupDialog& data) {
   s.Print = Checked(dialog, IDC_TO_PRINTER);
   s.AutoSave = Checked(dialog, IDC_TO_DISK);
   s.IncFileName = Checked(dialog, IDC_INC_FILE_NAME);
+  s.Delay = ChosenDelay(dialog, IDC_DELAY);
 }
 
 INT_PTR OnCommand(HWND dialog, CaptureSetupDialog& data, int id, int notification) {

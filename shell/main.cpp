@@ -5,10 +5,12 @@
 
 #include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
+#include "shell/hotkey_check_win.h"
 #include "shell/main_window_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
 #include "shell/status_window.h"
+#include "shell/tray_win.h"
 
 namespace {
 
@@ -44,6 +46,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   g_shell.statusWindow = CreateStatusWindow(window, instance, kProductName, "Cancel");
   ShowWindow(window, SW_SHOWMINNOACTIVE);
+  AddTrayIcon(g_shell);
+  WarnIfHotKeyTaken(g_shell);
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

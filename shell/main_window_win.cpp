@@ -5,12 +5,16 @@
 
 #include "capture/sbhook32.h"
 #include "printing/printing_win.h"
+#include "shell/countdown_win.h"
 #include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
+#include "shell/hotkey_check_win.h"
+#include "shell/hotkey_words.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
+#include "shell/tray_win.h"
 #include "shell/viewer_win.h"
 
 namespace {
@@ -31,16 +35,7 @@ bool SetCommandState(HMENU menu, UINT command, UINT state) {
   return previous != static_cast<UINT>(-1) && (previous & (MF_GRAYED | MF_DISABLED)) != state;
 }
 
-// The system greys Move, Size and Minimize for an icon; the commands that
-// stand in their places are enabled, View Last Capture only with a capture.
-// True when any state had to change.
-bool EnableCommands(HWND window) {
-  HMENU menu = GetSystemMenu(window, FALSE);
-  bool changed = SetCommandState(menu, IDM_VIEW_CAPTURE, g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED);
-  changed |= SetCommandState(menu, IDM_PRINTER_SETUP, MF_ENABLED);
-  changed |= SetCommandState(menu, IDM_HELP, MF_ENABLED);
-  return changed;
-}
+bool EnableCommands(HWND window) { return SetCommandStates(GetSystemMenu(window, FALSE)); }
 
 LRESULT OnCreate(HWND window) {
   g_shell.mainWindow = window;
@@ -55,6 +50,8 @@ LRESULT OnCreate(HWND window) {
 }
 
 LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+  RemoveTrayIcon(g_shell);
+  StopCountdown(g_shell);
   if (g_shell.busy) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
@@ -88,7 +85,12 @@ LRESULT OnQueryEndSession(HWND window) {
 
 // The new mode, key and size reach the capture library only by arming again.
 void RunCaptureSetup() {
-  if (RunCaptureSetupDialog(g_shell) == 0) RearmHotKey(g_shell);
+  const HotKeyChoice before = HotKeyChoiceOf(g_shell.settings);
+  if (RunCaptureSetupDialog(g_shell) != 0) return;
+  RearmHotKey(g_shell);
+  // The tip follows the key; a key just chosen is checked against other programs'.
+  UpdateTrayTip(g_shell);
+  if (!SameHotKey(before, HotKeyChoiceOf(g_shell.settings))) WarnIfHotKeyTaken(g_shell);
 }
 
 // The printer chosen here holds until the program ends.
@@ -118,6 +120,8 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (HandleTrayMessage(g_shell, message, wParam, lParam)) return 0;
+  if (HandleCountdownMessage(g_shell, message, wParam)) return 0;
   switch (message) {
     case WM_CREATE:
       return OnCreate(window);
@@ -152,7 +156,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wParam, lParam);
     case kCaptureRequestMessage:
-      RunCapturePipeline(g_shell);
+      RequestCapture(g_shell);  // now, after the delay, or not during a countdown
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -160,6 +164,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 }  // namespace
+
+// The system greys Move, Size and Minimize for an icon; the commands that
+// stand in their places are enabled, View Last Capture only with a capture.
+bool SetCommandStates(HMENU menu) {
+  bool changed = SetCommandState(menu, IDM_VIEW_CAPTURE, g_shell.currentImage != nullptr ? MF_ENABLED : MF_GRAYED);
+  changed |= SetCommandState(menu, IDM_PRINTER_SETUP, MF_ENABLED);
+  changed |= SetCommandState(menu, IDM_HELP, MF_ENABLED);
+  return changed;
+}
 
 bool RegisterMainClass(HINSTANCE instance) {
   WNDCLASSA wc{};

@@ -7,6 +7,9 @@
 constexpr char kMainClassName[] = "Pictrap";
 
 bool RegisterMainClass(HINSTANCE instance);
+// Enables and greys the program's commands in `menu` (the system menu, or
+// the notification-area menu built from it); true when any state changed.
+bool SetCommandStates(HMENU menu);
 // Arms the hot key with the settings. When the capture library refuses, the
 // user is told that no capture can be taken; returns false then.
 bool ArmHotKey(ShellState& shell);

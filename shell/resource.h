@@ -56,6 +56,8 @@
 #define IDC_INC_FILE_NAME 403
 #define IDC_TO_DISK 404
 #define IDC_DISK_SETUP 405
+// The capture delay's list: none, 3, 5, 10 seconds.
+#define IDC_DELAY 501
 
 // Disk Saving Setup (the FORMATSETUP file-dialog template)
 #define IDC_AUTO_NAMES 100

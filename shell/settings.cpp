@@ -93,6 +93,9 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
     std::snprintf(s->CapDir, kCurrentDirectoryLength + 1, "%s", env.currentDirectory);
   }
   ComputeNextCaptureNumber(env, s);
+  // Five characters: "10000" must be seen whole to be refused, and no five
+  // digits overflow the reading.
+  s->Delay = CaptureDelayOf(ReadInt(store, "Delay", "0", 5));
 }
 
 void SaveSetupSettings(const SettingsStore& store, const SettingsEnvironment& env, Settings* s) {
@@ -111,6 +114,7 @@ void SaveSetupSettings(const SettingsStore& store, const SettingsEnvironment& en
   WriteInt(store, "Print", s->Print);
   WriteInt(store, "IncFileName", s->IncFileName);
   WriteInt(store, "AutoSave", s->AutoSave);
+  WriteInt(store, "Delay", s->Delay);
   if (s->AutoSave != 0) ComputeNextCaptureNumber(env, s);
 }
 
@@ -135,4 +139,8 @@ void BuildModuleFilePath(const char* modulePath, const char* name, char* out, st
   }
   const std::size_t keep = cut < size - 2 ? cut : size - 2;
   std::snprintf(out, size, "%.*s?", static_cast<int>(keep), modulePath);
+}
+
+std::int32_t CaptureDelayOf(std::int32_t seconds) {
+  return seconds == 3 || seconds == 5 || seconds == 10 ? seconds : 0;
 }

@@ -27,6 +27,7 @@ struct Settings {
   char AutoNamePrefix[9];
   std::int32_t AutoName;
   std::int32_t NextCaptureNumber;  // 1 to 9999; computed, never stored
+  std::int32_t Delay;              // seconds from the hot key to the capture: 0, 3, 5 or 10
 };
 
 // The current directory stands in for an empty CapDir, at most this long.
@@ -72,3 +73,7 @@ const char* CaptureExtension(std::uint16_t format);
 // "?" takes the name's place so that the result names no usable file: every
 // read then gives its default and every write fails.
 void BuildModuleFilePath(const char* modulePath, const char* name, char* out, std::size_t size);
+
+// A `Delay` as read: the offered delays (none, 3, 5 or 10 seconds) stand,
+// anything else is none.
+std::int32_t CaptureDelayOf(std::int32_t seconds);

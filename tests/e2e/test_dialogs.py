@@ -95,7 +95,7 @@ def test_capture_setup_opens_as_the_settings_say_and_ok_keeps_them(desktop, app_
     program.close()
 
 
-def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(desktop, app_dir):
+def test_capture_setup_rules_ok_writes_sixteen_keys_and_arms_the_new_hot_key(desktop, app_dir):
     program = Pictrap(desktop, app_dir)
     dialog = open_setup(program)
     ctrls = controls(desktop, dialog)
@@ -147,11 +147,11 @@ def test_capture_setup_rules_ok_writes_fifteen_keys_and_arms_the_new_hot_key(des
     window_shot(desktop, dialog, "capture-setup")
     click(desktop, dialog, IDOK)
     assert gone(desktop, dialog)
-    assert wait_for(lambda: len(read_ini(app_dir)) == 15)
+    assert wait_for(lambda: len(read_ini(app_dir)) == 16)
     assert read_ini(app_dir) == {
         "Mode": "1", "SizeWd": "640", "SizeHt": "768", "IncludeCursor": "1", "Alt": "0", "Ctrl": "0",
         "Shift": "1", "Key": "4", "Greyscale": "0", "Invert": "1", "Dither": "1", "ToClipbd": "1",
-        "Print": "1", "IncFileName": "1", "AutoSave": "1"}, "the fifteen keys of OK, and no others"
+        "Print": "1", "IncFileName": "1", "AutoSave": "1", "Delay": "0"}, "the sixteen keys of OK, and no others"
 
     # The hot key was armed again: the old one is dead, the new one captures.
     start_pattern(desktop, 200, 150, 300, 200)

@@ -98,6 +98,20 @@ TEST(LoadSettings, FormatOutsideOneToThreeBecomesBmp) {
   }
 }
 
+TEST(LoadSettings, DelayOutsideTheListIsNone) {
+  const std::pair<const char*, int> table[] = {{nullptr, 0}, {"0", 0},  {"3", 3},     {"5", 5},     {"10", 10},
+                                               {"4", 0},     {"-3", 0}, {"10000", 0}, {"abc", 0},   {" 5", 5},
+                                               {"100003", 0}, {"", 0}};
+  for (auto [text, delay] : table) {
+    FakeProfile profile;
+    if (text != nullptr) profile.keys = {{"Delay", text}};
+    FakeDisk disk;
+    Settings s;
+    LoadSettings(profile.Store(), Environment(&disk), &s);
+    EXPECT_EQ(s.Delay, delay) << (text != nullptr ? text : "no key");
+  }
+}
+
 TEST(LoadSettings, Corrections) {
   FakeProfile profile;
   profile.keys = {{"SizeWd", "1"}, {"SizeHt", "5000"}, {"Mode", "9"}, {"Key", "300"}, {"Alt", "257"},
@@ -151,7 +165,7 @@ TEST(LoadSettings, NextNumberContinuesFromTheDisk) {
   EXPECT_EQ(s.NextCaptureNumber, 1) << "past 9999 the numbers start again";
 }
 
-TEST(SaveSetupSettings, FifteenKeysInOrder) {
+TEST(SaveSetupSettings, FifteenKeysInOrderThenTheDelay) {
   FakeProfile profile;
   FakeDisk disk;
   Settings s;
@@ -159,14 +173,16 @@ TEST(SaveSetupSettings, FifteenKeysInOrder) {
   s.Key = 3;
   s.Mode = 5;
   s.CapFormat = 3;
+  s.Delay = 5;
   disk.highest = 41;
   SaveSetupSettings(profile.Store(), Environment(&disk), &s);
   const std::vector<std::string> order = {"Mode", "SizeWd", "SizeHt", "IncludeCursor", "Alt",
                                           "Ctrl", "Shift",  "Key",    "Greyscale",     "Invert",
-                                          "Dither", "ToClipbd", "Print", "IncFileName", "AutoSave"};
+                                          "Dither", "ToClipbd", "Print", "IncFileName", "AutoSave", "Delay"};
   EXPECT_EQ(profile.writes, order);
   EXPECT_EQ(profile.keys["Key"], "3");
   EXPECT_EQ(profile.keys["Mode"], "5");
+  EXPECT_EQ(profile.keys["Delay"], "5");
   EXPECT_EQ(profile.keys.count("CapFormat"), 0u) << "not Capture Setup's key";
   EXPECT_EQ(s.NextCaptureNumber, 42);
   EXPECT_EQ(disk.askedExtension, "tif");
