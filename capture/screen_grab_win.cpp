@@ -20,6 +20,12 @@ namespace {
 
 HWND NotifyWindow() { return FromState<HWND>(g_state.NotifyWindow); }
 
+// Where this process's last grab was taken, for the viewer to show it on
+// that monitor. The grab runs in the caller's process, so this is the
+// caller's own (zero-initialised, not in the shared section).
+CaptureRectangle g_lastGrab = {0, 0, 0, 0};
+bool g_hasLastGrab = false;
+
 void DrainThreadQueue() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -301,6 +307,8 @@ WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap) {
     if (ShouldDrawPointer(g_state.IncludeCursor, g_state.Mode)) DrawPointer(memory.get(), clipped);
   }
   *bitmap = grabbed.release();
+  g_lastGrab = clipped;
+  g_hasLastGrab = true;
   return StatusOk;
 }
 
@@ -345,7 +353,14 @@ extern "C" WORD WINAPI CaptureScreen(HGLOBAL* dib) {
   if (dib == nullptr) return StatusBadArgument;
   *dib = nullptr;
   g_state.Busy = 1;
+  g_hasLastGrab = false;
   const WORD status = CaptureWhileBusy(dib);
   g_state.Busy = 0;
   return status;
+}
+
+extern "C" BOOL WINAPI GetLastCaptureRect(RECT* rect) {
+  if (rect == nullptr || !g_hasLastGrab) return FALSE;
+  *rect = RECT{g_lastGrab.left, g_lastGrab.top, g_lastGrab.right, g_lastGrab.bottom};
+  return TRUE;
 }
