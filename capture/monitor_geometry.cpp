@@ -201,6 +201,10 @@ std::int32_t KeepSpanWithin(std::int32_t start, std::int32_t size, std::int32_t 
   return Saturated(s);
 }
 
+std::int32_t CentreSpan(std::int32_t size, std::int32_t low, std::int32_t high) {
+  return KeepSpanWithin(Saturated(low + (std::int64_t{high} - low - size) / 2), size, low, high);
+}
+
 CapturePoint ReadoutOriginOnMonitor(const Band& band, std::int32_t cx, std::int32_t cy,
                                     const MonitorTable& table) {
   const int on = MonitorAtOrNearest(band.b, table);

@@ -81,6 +81,9 @@ CaptureRectangle ChooseWindowFrame(const WindowFrameFacts& facts);
 // far edge first, then off the near one, so that a span longer than the
 // area keeps its start (a window's caption) in reach.
 std::int32_t KeepSpanWithin(std::int32_t start, std::int32_t size, std::int32_t low, std::int32_t high);
+// The start of a `size`-long span centred in [low, high) (halves rounding
+// toward zero), kept within it as above.
+std::int32_t CentreSpan(std::int32_t size, std::int32_t low, std::int32_t high);
 
 // The Area readout's top-left corner for a text of cx by cy: centred on the
 // part of the band on the pointer's monitor (the monitor of band.b), so that

@@ -157,6 +157,9 @@ TEST(Monitors, PlacedSpansAndTheReadoutStayOnTheirMonitor) {
   EXPECT_EQ(KeepSpanWithin(-32000, 270, -800, 0), -800);
   EXPECT_EQ(KeepSpanWithin(1000, 270, 0, 1024), 754);
   EXPECT_EQ(KeepSpanWithin(10, 2000, 0, 1024), 0) << "too long: its start in reach";
+  EXPECT_EQ(CentreSpan(301, -800, 0), -551);
+  EXPECT_EQ(CentreSpan(5000, 0, 1024), 0);
+  EXPECT_EQ(CentreSpan(10, INT_MIN, INT_MAX), -6);
   // On one monitor the readout is centred on the whole band, as ever, even
   // where it sticks out past the edge.
   for (const Band& b : {Band{{1000, 700}, {1024, 760}}, Band{{0, 0}, {1024, 768}}, Band{{300, 10}, {5, 700}}}) {
