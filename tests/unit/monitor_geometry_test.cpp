@@ -31,11 +31,7 @@ bool Same(const R& a, const R& b) {
 }
 
 TEST(Monitors, VirtualScreenBoundsAndTheClampInclusive) {
-  struct Case {
-    const MonitorTable* table;
-    R bounds;
-    CapturePoint in, out;
-  } cases[] = {
+  struct Case { const MonitorTable* table; R bounds; CapturePoint in, out; } cases[] = {
       {&kOne, kPrimary, {-5, 900}, {0, 768}},
       {&kLeft, {-800, 0, 1024, 768}, {-900, -1}, {-800, 0}},
       {&kAbove, {0, -600, 1024, 768}, {500, -601}, {500, -600}},
@@ -57,12 +53,7 @@ TEST(Monitors, VirtualScreenBoundsAndTheClampInclusive) {
 
 TEST(Monitors, CaptureClippedToTheMonitorsThatExist) {
   const MonitorTable huge = Table({{0, 0, 20000, 100}, {20000, 0, 32768, 100}});
-  struct Case {
-    const MonitorTable* table;
-    R wanted;
-    Status status;
-    R clipped;
-  } cases[] = {
+  struct Case { const MonitorTable* table; R wanted; Status status; R clipped; } cases[] = {
       {&kOne, {-8, -8, 1032, 776}, StatusOk, kPrimary},
       {&kLeft, {-900, -5, 1024, 768}, StatusOk, {-800, 0, 1024, 768}},
       {&kOne, {-800, 0, 1024, 768}, StatusOk, kPrimary},            // the left one was unplugged
@@ -109,13 +100,7 @@ TEST(Monitors, GapsAreWhatNoMonitorShows) {
 }
 
 TEST(Monitors, TheMonitorOfARectangleAndOfAPoint) {
-  struct Case {
-    const MonitorTable* table;
-    R rect;
-    int most;
-    CapturePoint point;
-    int at;
-  } cases[] = {
+  struct Case { const MonitorTable* table; R rect; int most; CapturePoint point; int at; } cases[] = {
       {&kLeft, {-300, 0, 200, 100}, 1, {-1, 599}, 1},
       {&kLeft, {-200, 0, 300, 100}, 0, {-1, 700}, 0},    // below the left one: nearer the primary
       {&kAbove, {0, -100, 100, 100}, 0, {799, -1}, 1},   // equal halves: the first listed
@@ -132,12 +117,7 @@ TEST(Monitors, TheMonitorOfARectangleAndOfAPoint) {
 
 TEST(Monitors, WindowFrameIsTheVisibleOne) {
   const R window{92, 92, 1108, 708}, visible{100, 100, 1100, 700}, work{0, 0, 1024, 728};
-  struct Case {
-    bool hasVisible;
-    R visibleFrame;
-    bool maximised;
-    R windowRect, expected;
-  } cases[] = {
+  struct Case { bool hasVisible; R visibleFrame; bool maximised; R windowRect, expected; } cases[] = {
       {false, {}, false, window, window},
       {true, visible, false, window, visible},
       {true, {100, 100, 100, 700}, false, window, window},    // empty
