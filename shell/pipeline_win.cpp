@@ -236,11 +236,13 @@ void RunCapturePipeline(ShellState& s) {
   s.rememberedFocus = RememberFocus();
   s.currentFileName[0] = '\0';
   s.capture = CaptureInfo{};
+  s.captureArea = RECT{};
   s.greyFlag = 0;
   DiscardLastCapture(s);
 
   HGLOBAL captured = nullptr;
   const Status status = CaptureScreen(&captured);
+  if (status == StatusOk && !GetLastCaptureRect(&s.captureArea)) s.captureArea = RECT{};
   s.currentImage = reinterpret_cast<MemHandle>(captured);
   SettleMainWindow(s);
   if (status != StatusOk) {

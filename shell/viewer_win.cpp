@@ -3,7 +3,6 @@
 #include "shell/viewer_win.h"
 
 #include "capture/monitors_win.h"
-#include "capture/sbhook32.h"
 #include "imaging/dib.h"
 #include "imaging/gdi_guards_win.h"
 
@@ -123,12 +122,12 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 // The monitor the last capture came from (the one holding most of it), so
-// that the picture is seen where it was taken; the primary screen when this
-// run has no grab that says where.
-RECT ViewerArea() {
+// that the picture is seen where it was taken; the primary screen when no
+// capture says where.
+RECT ViewerArea(const ShellState& shell) {
   RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  RECT captured;
-  if (!GetLastCaptureRect(&captured)) return area;
+  const RECT& captured = shell.captureArea;
+  if (captured.right <= captured.left || captured.bottom <= captured.top) return area;
   MonitorTable monitors;
   ListMonitors(&monitors);
   const int on = MonitorHoldingMost(CaptureRectangle{captured.left, captured.top, captured.right, captured.bottom},
@@ -151,7 +150,7 @@ void OpenViewer(ShellState& shell) {
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
 
-  const RECT area = ViewerArea();
+  const RECT area = ViewerArea(shell);
   HWND viewer = CreateWindowExA(0, kClassName, nullptr, WS_POPUP, area.left, area.top, area.right - area.left,
                                 area.bottom - area.top, shell.mainWindow, nullptr, shell.instance, &shell);
   if (viewer == nullptr) return;
