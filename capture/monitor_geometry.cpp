@@ -41,13 +41,9 @@ bool Contains(const CaptureRectangle& outer, const CaptureRectangle& inner) {
 
 }  // namespace
 
-bool AddToMonitorTable(MonitorTable* table, const CaptureRectangle& monitor, const CaptureRectangle& work) {
+bool AddToMonitorTable(MonitorTable* table, const CaptureRectangle& monitor) {
   if (table == nullptr || table->count < 0 || table->count >= kMaxMonitors || IsEmpty(monitor)) return false;
-  table->monitor[table->count] = monitor;
-  // A work area outside its monitor is not one; the whole monitor stands in.
-  CaptureRectangle inside;
-  table->work[table->count] = IntersectCaptureRects(work, monitor, &inside) ? inside : monitor;
-  ++table->count;
+  table->monitor[table->count++] = monitor;
   return true;
 }
 

@@ -17,12 +17,11 @@
 constexpr int kMaxMonitors = 16;
 
 struct MonitorTable {
-  CaptureRectangle monitor[kMaxMonitors];  // the whole monitor
-  CaptureRectangle work[kMaxMonitors];     // its work area: less the taskbar and docked bars
+  CaptureRectangle monitor[kMaxMonitors];
   int count;
 };
 // False, with the table unchanged, for an empty monitor or a full table.
-bool AddToMonitorTable(MonitorTable* table, const CaptureRectangle& monitor, const CaptureRectangle& work);
+bool AddToMonitorTable(MonitorTable* table, const CaptureRectangle& monitor);
 
 // The longest side a capture may have: the writers' limit.
 constexpr std::int64_t kLongestCaptureSide = 32767;

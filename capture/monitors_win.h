@@ -16,7 +16,7 @@ inline BOOL CALLBACK AddListedMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (GetMonitorInfoA(monitor, &info)) {
-    AddToMonitorTable(reinterpret_cast<MonitorTable*>(data), FromRect(info.rcMonitor), FromRect(info.rcWork));
+    AddToMonitorTable(reinterpret_cast<MonitorTable*>(data), FromRect(info.rcMonitor));
   }
   return TRUE;
 }
@@ -31,7 +31,7 @@ inline void ListMonitors(MonitorTable* table) {
   EnumDisplayMonitors(nullptr, nullptr, monitors_win::AddListedMonitor, reinterpret_cast<LPARAM>(table));
   if (table->count > 0) return;
   const CaptureRectangle screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  AddToMonitorTable(table, screen, screen);
+  AddToMonitorTable(table, screen);
 }
 
 // The rectangle holding every monitor; the primary screen where the system

@@ -13,7 +13,7 @@ using R = CaptureRectangle;
 
 MonitorTable Table(std::initializer_list<R> monitors) {
   MonitorTable t{};
-  for (const R& m : monitors) AddToMonitorTable(&t, m, m);
+  for (const R& m : monitors) AddToMonitorTable(&t, m);
   return t;
 }
 
@@ -49,6 +49,11 @@ TEST(Monitors, VirtualScreenBoundsAndTheClampInclusive) {
   EXPECT_TRUE(Same(VirtualScreenRect(INT_MAX - 5, INT_MIN, 100, -10), R{INT_MAX - 5, INT_MIN, INT_MAX, INT_MIN}));
   EXPECT_EQ(RectWidth(R{INT_MIN, 0, INT_MAX, 1}), INT_MAX);
   EXPECT_EQ(RectHeight(R{0, 5, 1, -5}), 0);
+  MonitorTable full = kOne;
+  EXPECT_FALSE(AddToMonitorTable(&full, R{5, 5, 5, 9})) << "empty";
+  for (int i = 1; i < kMaxMonitors; ++i) EXPECT_TRUE(AddToMonitorTable(&full, R{i, 0, i + 1, 1}));
+  EXPECT_FALSE(AddToMonitorTable(&full, R{-1, 0, 0, 1})) << "more than the table holds are left out";
+  EXPECT_EQ(full.count, kMaxMonitors);
 }
 
 TEST(Monitors, CaptureClippedToTheMonitorsThatExist) {
