@@ -1,7 +1,7 @@
 // Message boxes on the monitor the user is working on. Both binaries show
 // them (SHOTBOX its own, SBMSG32 the status sentences) on SHOTBOX's one
-// thread; the system puts a box on its owner's monitor, and the owner is
-// SHOTBOX's icon, which is on the primary monitor or nowhere.
+// thread; the system places a box by its owner, SHOTBOX's icon or its status
+// window, not by the window the user works in.
 #pragma once
 
 #include <windows.h>
@@ -32,8 +32,8 @@ inline void MoveOntoTarget(HWND box) {
   SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The box is placed when it is first activated: it has its size by then and
-// is not yet drawn. Only the first dialog-class window counts.
+// The box is placed when it is first activated, as it is shown: it has its
+// size by then. Only the first dialog-class window counts.
 inline LRESULT CALLBACK PlaceOnActivation(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && !g_placement.placed) {
     HWND window = reinterpret_cast<HWND>(wParam);
