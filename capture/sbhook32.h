@@ -1,5 +1,5 @@
-// SBHOOK32.DLL exports. SHOTBOX binds 10, 16 and 20 by ordinal; the ordinals
-// are fixed in sbhook32.def.
+// SBHOOK32.DLL exports. SHOTBOX binds 10, 16, 20 and 24 by ordinal; the
+// ordinals are fixed in sbhook32.def.
 #pragma once
 
 #include <windows.h>
@@ -22,4 +22,8 @@ WORD WINAPI CaptureScreen(HGLOBAL* dib);
 LRESULT WINAPI MouseHookArea(int code, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI MouseHookBox(int code, WPARAM wParam, LPARAM lParam);
+// The rectangle the calling process's last capture took from the virtual
+// screen, after clipping; FALSE before any, and from the start of each
+// CaptureScreen until its grab.
+BOOL WINAPI GetLastCaptureRect(RECT* rect);
 }

@@ -4,10 +4,13 @@
 #include "capture/screen_grab_win.h"
 
 #include "capture/grab_geometry.h"
+#include "capture/monitor_geometry.h"
+#include "capture/monitors_win.h"
 #include "capture/sbhook32.h"
 #include "capture/selection.h"
 #include "capture/shared_state_win.h"
 #include "capture/trackers_win.h"
+#include "capture/window_frame_win.h"
 #include "imaging/dib.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/status.h"
@@ -16,6 +19,12 @@
 namespace {
 
 HWND NotifyWindow() { return FromState<HWND>(g_state.NotifyWindow); }
+
+// Where this process's last grab was taken, for the viewer to show it on
+// that monitor. The grab runs in the caller's process, so this is the
+// caller's own (zero-initialised, not in the shared section).
+CaptureRectangle g_lastGrab = {0, 0, 0, 0};
+bool g_hasLastGrab = false;
 
 void DrainThreadQueue() {
   MSG msg;
@@ -69,10 +78,8 @@ Status AreaRect() {
 Status FullScreenRect() {
   DrainThreadQueue();
   if (g_state.HideForFullScreen != 0) ShowWindow(NotifyWindow(), SW_HIDE);
-  OwnedDc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
-  if (display.get() == nullptr) return StatusEmptyCapture;
-  g_state.CaptureRect = CaptureRectangle{0, 0, GetDeviceCaps(display.get(), HORZRES),
-                                         GetDeviceCaps(display.get(), VERTRES)};
+  // Every monitor: the grab blackens what lies on none of them.
+  g_state.CaptureRect = VirtualScreen();
   return StatusOk;
 }
 
@@ -91,10 +98,9 @@ Status ClientAreaRect() {
 }
 
 Status WindowRect() {
-  HWND foreground = GetForegroundWindow();
-  RECT r;
-  if (foreground == nullptr || !GetWindowRect(foreground, &r)) return StatusEmptyCapture;
-  g_state.CaptureRect = CaptureRectangle{r.left, r.top, r.right, r.bottom};
+  CaptureRectangle frame;
+  if (!VisibleWindowFrame(GetForegroundWindow(), &frame)) return StatusEmptyCapture;
+  g_state.CaptureRect = frame;
   return StatusOk;
 }
 
@@ -189,6 +195,17 @@ void DrawPointer(HDC memory, const CaptureRectangle& clipped) {
   DrawIcon(memory, p.x, p.y, cursor);
 }
 
+// What lies between monitors is no picture of anything; the display may
+// hand out stale or undefined pixels there.
+void BlackenGaps(HDC memory, const CaptureRectangle& clipped, const MonitorTable& monitors) {
+  CaptureRectangle gaps[kMaxUncoveredParts];
+  const int n = UncoveredParts(clipped, monitors, gaps, kMaxUncoveredParts);
+  for (int i = 0; i < n; ++i) {
+    PatBlt(memory, gaps[i].left - clipped.left, gaps[i].top - clipped.top, RectWidth(gaps[i]), RectHeight(gaps[i]),
+           BLACKNESS);
+  }
+}
+
 // The palette the DIB's colours are read through: a copy of the system
 // palette on a 256-colour display, the default palette otherwise. The guard
 // holds only a palette made here.
@@ -263,12 +280,17 @@ WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap) {
   if (screen.get() == nullptr) return StatusEmptyCapture;
   OwnedDc memory(CreateCompatibleDC(screen.get()));
   if (memory.get() == nullptr) return StatusEmptyCapture;
-  const CaptureRectangle clipped =
-      ClipToScreen(wanted, GetDeviceCaps(screen.get(), HORZRES), GetDeviceCaps(screen.get(), VERTRES));
-  // Wholly off the screen: no bitmap of that size can be made.
-  if (IsEmptyCaptureRect(clipped)) return StatusEmptyCapture;
-  const int width = clipped.right - clipped.left;
-  const int height = clipped.bottom - clipped.top;
+  // The display context spans the virtual screen. The monitors are listed
+  // now, not when the capture was asked for: one unplugged meanwhile is left
+  // out. Wholly off every monitor there is nothing to make a bitmap of (802);
+  // a side beyond what the writers take is refused (101).
+  MonitorTable monitors;
+  ListMonitors(&monitors);
+  CaptureRectangle clipped;
+  const Status clip = ClipToMonitors(wanted, monitors, &clipped);
+  if (clip != StatusOk) return clip;
+  const int width = RectWidth(clipped);
+  const int height = RectHeight(clipped);
 
   GdiObject<HBITMAP> grabbed(CreateCompatibleBitmap(screen.get(), width, height));
   if (grabbed.get() == nullptr) return StatusEmptyCapture;
@@ -276,12 +298,17 @@ WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap) {
     // The bitmap leaves the memory DC before it is handed out.
     Selection select(memory.get(), grabbed.get());
     if (!select.ok()) return StatusEmptyCapture;
-    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), clipped.left, clipped.top, SRCCOPY)) {
+    // CAPTUREBLT takes the layered windows too: tooltips, shadowed menus,
+    // translucent windows.
+    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), clipped.left, clipped.top, SRCCOPY | CAPTUREBLT)) {
       return StatusEmptyCapture;
     }
+    BlackenGaps(memory.get(), clipped, monitors);
     if (ShouldDrawPointer(g_state.IncludeCursor, g_state.Mode)) DrawPointer(memory.get(), clipped);
   }
   *bitmap = grabbed.release();
+  g_lastGrab = clipped;
+  g_hasLastGrab = true;
   return StatusOk;
 }
 
@@ -326,7 +353,14 @@ extern "C" WORD WINAPI CaptureScreen(HGLOBAL* dib) {
   if (dib == nullptr) return StatusBadArgument;
   *dib = nullptr;
   g_state.Busy = 1;
+  g_hasLastGrab = false;
   const WORD status = CaptureWhileBusy(dib);
   g_state.Busy = 0;
   return status;
+}
+
+extern "C" BOOL WINAPI GetLastCaptureRect(RECT* rect) {
+  if (rect == nullptr || !g_hasLastGrab) return FALSE;
+  *rect = RECT{g_lastGrab.left, g_lastGrab.top, g_lastGrab.right, g_lastGrab.bottom};
+  return TRUE;
 }

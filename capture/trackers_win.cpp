@@ -8,9 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/monitor_geometry.h"
+#include "capture/monitors_win.h"
 #include "capture/sbhook32.h"
 #include "capture/selection.h"
 #include "capture/shared_state_win.h"
+#include "capture/window_frame_win.h"
 #include "imaging/gdi_guards_win.h"
 
 namespace {
@@ -68,7 +71,7 @@ LRESULT PassOn(TrackerEntry& entry, PhysicalPixels& pixels, int code, WPARAM wPa
 CapturePoint PointerOnScreen() {
   POINT p{};
   GetCursorPos(&p);
-  return ClampToScreen(CapturePoint{p.x, p.y}, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  return ClampToArea(CapturePoint{p.x, p.y}, VirtualScreen());
 }
 
 void DrawCurrentBand() {
@@ -113,7 +116,11 @@ void InvertReadout(HDC screen, const Band& band) {
   ExtTextOutA(memory.get(), 0, 0, ETO_OPAQUE, &whole, text, static_cast<UINT>(length), nullptr);
   SetTextColor(screen, RGB(0, 0, 0));
   SetBkColor(screen, RGB(255, 255, 255));
-  const CapturePoint at = ReadoutOrigin(band, size.cx, size.cy);
+  // On the pointer's monitor: a band across an edge would otherwise centre
+  // it on the other monitor or in a gap between them.
+  MonitorTable monitors;
+  ListMonitors(&monitors);
+  const CapturePoint at = ReadoutOriginOnMonitor(band, size.cx, size.cy, monitors);
   BitBlt(screen, at.x, at.y, size.cx, size.cy, memory.get(), 0, 0, SRCINVERT);
 }
 
@@ -227,10 +234,10 @@ void DrawBoxOutline() {
 // picked one, which is what its capture will show.
 void InvertWindowFrame(HWND window) {
   if (window == nullptr || !IsWindow(window)) return;
-  RECT r;
-  if (!GetWindowRect(window, &r)) return;
+  CaptureRectangle r;
+  if (!VisibleWindowFrame(window, &r)) return;
   Bar bars[4];
-  const int n = FrameBars(r.right - r.left, r.bottom - r.top, bars);
+  const int n = FrameBars(RectWidth(r), RectHeight(r), bars);
   if (n == 0) return;
   OwnedDc screen(OpenScreen());
   if (screen.get() == nullptr) return;
@@ -300,10 +307,8 @@ extern "C" LRESULT WINAPI MouseHookObject(int code, WPARAM wParam, LPARAM lParam
       InvertWindowFrame(picked);
       // A window that has gone since it was framed gives nothing to capture,
       // never the rectangle of an earlier capture.
-      RECT r;
-      g_state.CaptureRect = picked != nullptr && GetWindowRect(picked, &r)
-                                ? CaptureRectangle{r.left, r.top, r.right, r.bottom}
-                                : CaptureRectangle{0, 0, 0, 0};
+      CaptureRectangle frame;
+      g_state.CaptureRect = VisibleWindowFrame(picked, &frame) ? frame : CaptureRectangle{0, 0, 0, 0};
       EndSelection();
       return 1;
     }

@@ -28,8 +28,9 @@ void RemoveTracker();
 void DrawSizeBand(int x1, int y1, int x2, int y2);
 // The Defined Size box at CaptureRect.
 void DrawBoxOutline();
-// Bars 3 pixels thick along the inside of the window's outer edge, frame and
-// caption included, inverted on the screen. A handle that is no longer a
+// Bars 3 pixels thick along the inside of the window's visible frame (see
+// VisibleWindowFrame), caption included, inverted on the screen: the frame
+// is what an Object capture of it takes. A handle that is no longer a
 // window is skipped.
 void InvertWindowFrame(HWND window);
 // The window under the pointer, or its visible child control there: a

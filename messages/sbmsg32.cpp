@@ -2,6 +2,7 @@
 #include "messages/sbmsg32.h"
 
 #include "messages/error_text.h"
+#include "messages/message_box_place_win.h"
 
 extern "C" void WINAPI ShowError(const char* caption, DWORD code) {
   char text[160];
@@ -11,5 +12,6 @@ extern "C" void WINAPI ShowError(const char* caption, DWORD code) {
   // windows, so the caller cannot go on until it is dismissed.
   UINT style = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
   if (owner == nullptr) style |= MB_TASKMODAL;
+  const MessageBoxPlacement placed;
   MessageBoxA(owner, text, caption != nullptr ? caption : "", style);
 }

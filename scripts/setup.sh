@@ -9,6 +9,10 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb xdotool xauth x11-utils x11-xkb-utils
+  # Several monitors: Xorg's dummy driver can lay outputs out side by side
+  # (Xvfb cannot), with modes from cvt, and 32-bit Wine sees them only through
+  # the two i386 libraries.
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xcvt libxrandr2:i386 libxinerama1:i386
   imagemagick libtiff-tools netpbm xclip
   python3 python3-pil python3-pytest python3-pefile
   ghostscript poppler-utils

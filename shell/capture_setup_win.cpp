@@ -3,6 +3,7 @@
 // file moves them between the rules and the controls.
 #include <cstdio>
 
+#include "capture/monitors_win.h"
 #include "shell/countdown_win.h"
 #include "shell/dialog_rules.h"
 #include "shell/dialogs_win.h"
@@ -42,13 +43,13 @@ void SetNumber(HWND dialog, int id, long value) {
   SetDlgItemTextA(dialog, id, text);
 }
 
-// A size box that loses the focus: a value below 2 or beyond the desktop
-// becomes the desktop's extent; the box shows the number the record takes.
+// A size box that loses the focus: a value below 2 or beyond the virtual
+// screen (every monitor: the box can be moved across them) becomes its
+// extent; the box shows the number the record takes.
 void CommitDefinedSize(HWND dialog, ShellState& shell, int id) {
-  RECT desktop{};
-  GetClientRect(GetDesktopWindow(), &desktop);
+  const CaptureRectangle desktop = VirtualScreen();
   const bool width = id == IDC_SIZE_WIDTH;
-  const std::int32_t extent = width ? desktop.right - desktop.left : desktop.bottom - desktop.top;
+  const std::int32_t extent = width ? RectWidth(desktop) : RectHeight(desktop);
   // More than the nine characters that count, so that the rule sees what
   // else the box shows.
   char text[64] = "";

@@ -3,6 +3,7 @@
 // and the hidden status window, then the message loop.
 #include <windows.h>
 
+#include "messages/message_box_place_win.h"
 #include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/hotkey_check_win.h"
@@ -29,6 +30,7 @@ bool AnotherCopyRuns() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (AnotherCopyRuns()) {
+    const MessageBoxPlacement placed;
     MessageBoxA(GetFocus(), "Only one copy of Pictrap may be run at a time.", kProductName, MB_OK);
     return 0;
   }

@@ -4,6 +4,7 @@
 #include "shell/main_window_win.h"
 
 #include "capture/sbhook32.h"
+#include "messages/message_box_place_win.h"
 #include "printing/printing_win.h"
 #include "shell/countdown_win.h"
 #include "shell/ctl3d_win.h"
@@ -79,6 +80,7 @@ LRESULT OnClose(HWND window) {
 
 LRESULT OnQueryEndSession(HWND window) {
   if (!g_shell.busy) return 1;
+  const MessageBoxPlacement placed;
   MessageBoxA(window, "Processing an image, please wait.", kProductName, MB_ICONHAND);
   return 0;
 }
@@ -193,6 +195,7 @@ bool ArmHotKey(ShellState& shell) {
                                                  kCaptureRequestMessage, s.IncludeCursor, 1, s.Alt, s.Ctrl, s.Shift,
                                                  s.Key, s.SizeWd, s.SizeHt) != 0;
   if (shell.hotKeyArmed) return true;
+  const MessageBoxPlacement placed;
   MessageBoxA(shell.mainWindow,
               "The capture hot key could not be set up, so Pictrap cannot take captures. Another program may be "
               "using the capture library: close it, then start Pictrap again.",

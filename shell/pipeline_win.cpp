@@ -14,6 +14,7 @@
 #include "imaging/dib.h"
 #include "imaging/dib_win.h"
 #include "imaging/greyscale.h"
+#include "messages/message_box_place_win.h"
 #include "messages/sbmsg32.h"
 #include "printing/printing_win.h"
 #include "shell/pipeline_rules.h"
@@ -130,6 +131,7 @@ void PutOnClipboard(UINT format, HANDLE object, Free free) {
 void CopyToClipboard(const ShellState& s) {
   WaitCursor();
   if (!OpenClipboard(s.mainWindow)) {
+    const MessageBoxPlacement placed;
     MessageBoxA(s.mainWindow, "Clipboard in use, unable to copy.", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
     return;
   }
@@ -209,6 +211,7 @@ void GiveFocusBack(HWND window) {
 }  // namespace
 
 void ShowBusyBox(const ShellState& s) {
+  const MessageBoxPlacement placed;
   MessageBoxA(s.mainWindow, "I'm Busy!", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
 }
 
@@ -233,11 +236,13 @@ void RunCapturePipeline(ShellState& s) {
   s.rememberedFocus = RememberFocus();
   s.currentFileName[0] = '\0';
   s.capture = CaptureInfo{};
+  s.captureArea = RECT{};
   s.greyFlag = 0;
   DiscardLastCapture(s);
 
   HGLOBAL captured = nullptr;
   const Status status = CaptureScreen(&captured);
+  if (status == StatusOk && !GetLastCaptureRect(&s.captureArea)) s.captureArea = RECT{};
   s.currentImage = reinterpret_cast<MemHandle>(captured);
   SettleMainWindow(s);
   if (status != StatusOk) {

@@ -8,6 +8,7 @@
 
 #include "formats/writers.h"
 #include "imaging/gdi_guards_win.h"
+#include "messages/message_box_place_win.h"
 #include "messages/sbmsg32.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
@@ -16,6 +17,7 @@ namespace {
 
 int AutomaticName(ShellState& shell, char* out) {
   if (!MakeAutoFileName(shell.settings, out, kFileNameSize)) {
+    const MessageBoxPlacement placed;
     MessageBoxA(shell.mainWindow,
                 "The capture directory is too long to hold a file name. Choose a shorter directory "
                 "in Disk Saving Setup.",
@@ -126,6 +128,7 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     case Existence::Present: {
       char question[kQuestionSize];
       FormatOverwriteQuestion(path, question, sizeof question);
+      const MessageBoxPlacement placed;
       if (MessageBoxA(shell.mainWindow, question, kProductName, MB_YESNO | MB_ICONQUESTION) == IDNO) return 0;
       break;
     }

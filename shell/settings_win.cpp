@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/monitors_win.h"
+
 namespace {
 
 constexpr char kSection[] = "Pictrap";
@@ -24,12 +26,13 @@ SettingsStore ProfileStore(ShellState& shell) {
 // current directory, or nothing when it is longer than the buffer.
 using CurrentDirectoryBuffer = char[kCurrentDirectoryLength + 1];
 
+// The Defined Size box is limited by the virtual screen, every monitor,
+// since it can be moved across all of them.
 SettingsEnvironment MachineEnvironment(CurrentDirectoryBuffer& currentDirectory) {
-  RECT desktop{};
-  GetClientRect(GetDesktopWindow(), &desktop);
+  const CaptureRectangle desktop = VirtualScreen();
   const DWORD n = GetCurrentDirectoryA(sizeof currentDirectory, currentDirectory);
   if (n == 0 || n >= sizeof currentDirectory) currentDirectory[0] = '\0';
-  return SettingsEnvironment{desktop.right - desktop.left, desktop.bottom - desktop.top, currentDirectory,
+  return SettingsEnvironment{RectWidth(desktop), RectHeight(desktop), currentDirectory,
                              [](void*, char* directory, const char* extension) {
                                return FindHighestCaptureNumber(directory, extension);
                              },

@@ -24,6 +24,9 @@ struct ShellState {
   char iniPath[160];
   char helpPath[160];
   CaptureInfo capture;
+  // Where on the virtual screen the last capture was taken, after clipping;
+  // empty when no capture says (the viewer then takes the primary monitor).
+  RECT captureArea;
   char statusText[kStatusTextSize];
   char currentFileName[kFileNameSize];
 

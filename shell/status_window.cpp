@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "capture/monitor_geometry.h"
 #include "imaging/gdi_guards_win.h"
 
 namespace {
@@ -42,29 +43,25 @@ int ScreenDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// Moves a window's start along one axis so that it lies within [low, high):
-// first off the far edge, then off the near one, so that a window larger
-// than the area keeps its caption in reach.
-LONG KeepWithin(LONG start, LONG size, LONG low, LONG high) {
-  if (start + size > high) start = high - size;
-  if (start < low) start = low;
-  return start;
-}
-
 // 50, 75 in the owner's client area, kept wholly on the screen. The program's
 // main window is an icon, and a minimised window on Windows sits at
 // -32000, -32000: its client point is far off every side. The area is the
-// work area of the monitor under the point (the primary one when the point is
-// on none), so the taskbar does not cover the Cancel button either.
+// work area of the monitor the user is working on, the foreground window's
+// (else the monitor under the point, the primary one when the point is on
+// none), so the taskbar does not cover the Cancel button either; each axis
+// is kept within it as KeepSpanWithin says.
 POINT Placement() {
   POINT p = {Scaled(50), Scaled(75)};
   ClientToScreen(g_status.owner, &p);
   RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  HWND front = GetForegroundWindow();
+  HMONITOR working = front != nullptr ? MonitorFromWindow(front, MONITOR_DEFAULTTONULL) : nullptr;
+  if (working == nullptr) working = MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY);
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
-  if (GetMonitorInfoA(MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY), &monitor)) area = monitor.rcWork;
-  p.x = KeepWithin(p.x, Scaled(kWidth), area.left, area.right);
-  p.y = KeepWithin(p.y, Scaled(kHeight), area.top, area.bottom);
+  if (GetMonitorInfoA(working, &monitor)) area = monitor.rcWork;
+  p.x = KeepSpanWithin(p.x, Scaled(kWidth), area.left, area.right);
+  p.y = KeepSpanWithin(p.y, Scaled(kHeight), area.top, area.bottom);
   return p;
 }
 

@@ -2,6 +2,7 @@
 // and palette from the shell state, which the pipeline owns.
 #include "shell/viewer_win.h"
 
+#include "capture/monitors_win.h"
 #include "imaging/dib.h"
 #include "imaging/gdi_guards_win.h"
 
@@ -120,6 +121,22 @@ LRESULT CALLBACK ViewerProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The monitor the last capture came from (the one holding most of it), so
+// that the picture is seen where it was taken; the primary screen when no
+// capture says where.
+RECT ViewerArea(const ShellState& shell) {
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const RECT& captured = shell.captureArea;
+  if (captured.right <= captured.left || captured.bottom <= captured.top) return area;
+  MonitorTable monitors;
+  ListMonitors(&monitors);
+  const int on = MonitorHoldingMost(CaptureRectangle{captured.left, captured.top, captured.right, captured.bottom},
+                                    monitors);
+  if (on < 0) return area;
+  const CaptureRectangle& m = monitors.monitor[on];
+  return RECT{m.left, m.top, m.right, m.bottom};
+}
+
 }  // namespace
 
 void OpenViewer(ShellState& shell) {
@@ -133,9 +150,9 @@ void OpenViewer(ShellState& shell) {
   wc.lpszClassName = kClassName;
   RegisterClassA(&wc);
 
-  HWND viewer = CreateWindowExA(0, kClassName, nullptr, WS_POPUP, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                                GetSystemMetrics(SM_CYSCREEN), shell.mainWindow, nullptr, shell.instance,
-                                &shell);
+  const RECT area = ViewerArea(shell);
+  HWND viewer = CreateWindowExA(0, kClassName, nullptr, WS_POPUP, area.left, area.top, area.right - area.left,
+                                area.bottom - area.top, shell.mainWindow, nullptr, shell.instance, &shell);
   if (viewer == nullptr) return;
   shell.viewerWindow = viewer;
   EnableWindow(shell.mainWindow, FALSE);

@@ -45,7 +45,7 @@ def test_only_system_dlls_and_our_own(name):
 
 def test_shotbox_binds_its_libraries_by_ordinal():
     table = imports(private_headers("SHOTBOX.EXE"))
-    assert sorted(table["SBHOOK32.DLL"]) == [(10, None), (16, None), (20, None)]
+    assert sorted(table["SBHOOK32.DLL"]) == [(10, None), (16, None), (20, None), (24, None)]
     assert table["SBMSG32.DLL"] == [(10, None)]
 
 
@@ -61,7 +61,7 @@ def test_sbhook32_exports_each_name_at_its_ordinal():
         "InitScreenCaptureKeystroke": 10, "InitScreenCaptureMouseClick": 11,
         "InitScreenCaptureTimed": 12, "KeyboardHook": 13, "StartCapMouseHook": 14,
         "TimerHook": 15, "EndCapture": 16, "CaptureScreen": 20, "MouseHookArea": 21,
-        "MouseHookObject": 22, "MouseHookBox": 23}
+        "MouseHookObject": 22, "MouseHookBox": 23, "GetLastCaptureRect": 24}
 
 
 def test_sbmsg32_exports_show_error_at_10():
