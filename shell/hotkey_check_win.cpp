@@ -4,6 +4,7 @@
 // never holds the key itself (its hook catches the key, not a WM_HOTKEY).
 #include "shell/hotkey_check_win.h"
 
+#include "messages/message_box_place_win.h"
 #include "shell/hotkey_words.h"
 
 static_assert(kHotKeyModAlt == MOD_ALT && kHotKeyModControl == MOD_CONTROL && kHotKeyModShift == MOD_SHIFT);
@@ -32,5 +33,6 @@ void WarnIfHotKeyTaken(const ShellState& shell) {
   if (!TakenByAnotherProgram(shell.mainWindow, HotKeyProbeOf(choice))) return;
   char text[256];
   FormatHotKeyTakenText(choice, text, sizeof text);
+  const MessageBoxPlacement placed;
   MessageBoxA(shell.mainWindow, text, kProductName, MB_OK | MB_ICONEXCLAMATION);
 }
