@@ -69,10 +69,11 @@ TEST(Arming, ClearsWhatAProgramThatDiedInACaptureLeftSet) {
     s.SelectionDone = 1;
     s.TrackerHookHandle = 0x66;
     s.RightButtonHeld = 1;
+    s.HotKeyDown = 2;
     if (!stale) FinishDisarming(s, Trigger::Keyboard);  // or it had disarmed, and another program armed
     ASSERT_TRUE(BeginArming(s, kArgs, false));
     EXPECT_EQ(s.Busy, 0) << "a trigger that never posts would make the new program deaf";
-    EXPECT_EQ(s.Tracking + s.InHook + s.SelectionDone + s.RightButtonHeld, 0);
+    EXPECT_EQ(s.Tracking + s.InHook + s.SelectionDone + s.RightButtonHeld + s.HotKeyDown, 0);
     EXPECT_EQ(s.TrackerHookHandle, 0u);
   }
 }
