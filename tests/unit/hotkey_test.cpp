@@ -55,7 +55,7 @@ constexpr struct { const char *events, *posts, *what; } kStrokes[] = {
     {"ppa", "P..", "peeked twice, then taken: one keystroke"},
     {"arrrrR", "P.....", "held past the auto-repeat delay"},
     {"paqrqrR", "P......", "repeats peeked and taken"},
-    {"paRpa", "P..P.", "released and pressed again"},
+    {"pRpa", "P.P.", "released and pressed again, each peeked first"},
     {"aa", "PP", "taken twice: the release went elsewhere"},
     {"ap", "PP", "taken, then peeked: a new keystroke"},
     {"pXa", "P..", "F12's release does not end F11's keystroke"},
