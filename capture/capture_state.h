@@ -51,4 +51,5 @@ struct CaptureState {
   // while Busy): 0 while the key is up, else how that keystroke was first
   // seen (HotKeyStroke). Cleared by the key's release.
   std::int32_t HotKeyDown;
+  std::uint32_t HotKeyThread;  // the thread that met that keystroke first
 };

@@ -32,12 +32,14 @@ HotKeyDecision DecideHotKey(CaptureState& s, const HotKeyEvent& event) {
   if (event.keyData & kKeyWasDown) return {false, true};
   // A key-down without the repeat bit is a new keystroke, except where it is
   // the same message met again: an application that peeks (HC_NOREMOVE),
-  // perhaps several times, and then takes it (HC_ACTION). Met the other way
-  // round, or taken twice, it is a new keystroke whose predecessor's release
-  // went to a thread this hook does not reach.
+  // perhaps several times, and then takes it (HC_ACTION), all on the one
+  // thread whose queue holds it. Met the other way round, taken twice, or on
+  // another thread, it is a new keystroke whose predecessor's release went to
+  // a thread this hook does not reach.
   const bool peek = event.code == kHookNoRemove;
-  const bool sameStroke = s.HotKeyDown == HotKeyPeeked;
+  const bool sameStroke = s.HotKeyDown == HotKeyPeeked && s.HotKeyThread == event.thread;
   s.HotKeyDown = peek ? HotKeyPeeked : HotKeyTaken;
+  s.HotKeyThread = event.thread;
   if (sameStroke) return {false, true};
   return {s.Busy == 0, true};
 }

@@ -12,6 +12,7 @@ struct HotKeyEvent {
   std::uint32_t keyData;    // lParam: bit 31 transition, bit 30 previous state, bit 29 context (Alt)
   bool ctrlDown;            // high bit of GetKeyState(VK_CONTROL)
   bool shiftDown;           // high bit of GetKeyState(VK_SHIFT)
+  std::uint32_t thread = 0; // the thread the hook runs on
 };
 
 struct HotKeySetting {

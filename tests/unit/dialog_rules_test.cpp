@@ -239,7 +239,8 @@ TEST(MainWindow, NoRestoredFrameIsShown) {
   for (const auto& [change, keep] : cases) {
     int strikes = 0;
     const IconKeeping k = KeepAnIcon(change, &strikes);
-    EXPECT_EQ((std::array{k.refuseShow, k.hide, k.minimiseAgain}), keep) << change.iconic << change.visible << change.show;
+    EXPECT_EQ((std::array{k.refuseShow, k.hide, k.minimiseAgain}), keep)
+        << change.iconic << change.visible << change.show;
   }
   int strikes = 0;  // should the icon never come, a frame is better than no window at all
   for (int i = 0; i < kMaxIconStrikes; ++i) EXPECT_TRUE(KeepAnIcon({false, false, true, false}, &strikes).refuseShow);

@@ -47,7 +47,8 @@ TEST(HotKey, OnlyPressesWithActionCodes) {
 }
 
 // One keystroke is one request. Each row: hook calls for Ctrl+Alt+F11 (p, a:
-// a key-down peeked with HC_NOREMOVE, taken with HC_ACTION; q, r: a repeat
+// a key-down peeked with HC_NOREMOVE, taken with HC_ACTION; o: peeked on
+// another thread; q, r: a repeat
 // peeked, taken; R: F11 released, Ctrl already up; X: F12 released; S: F11
 // with Shift too; B, b: Busy set, cleared) and which calls post ('P').
 constexpr struct { const char *events, *posts, *what; } kStrokes[] = {
@@ -58,6 +59,7 @@ constexpr struct { const char *events, *posts, *what; } kStrokes[] = {
     {"pRpa", "P.P.", "released and pressed again, each peeked first"},
     {"aa", "PP", "taken twice: the release went elsewhere"},
     {"ap", "PP", "taken, then peeked: a new keystroke"},
+    {"po", "PP", "peeked on another thread: a new keystroke"},
     {"pXa", "P..", "F12's release does not end F11's keystroke"},
     {"Sa", ".P", "with Shift too it is not the hot key, nor a keystroke of it"},
     {"BaRba", "....P", "pressed during the grab: no request, and the next press captures"},
@@ -72,11 +74,13 @@ TEST(HotKey, OneKeystrokeIsOneRequest) {
     std::string posts;
     for (const char* e = c.events; *e != '\0'; ++e) {
       if (*e == 'B' || *e == 'b') s.Busy = *e == 'B';
-      HotKeyEvent k = Press(*e == 'X' ? 0x7B : 0x7A, true, *e != 'R' && *e != 'X', *e == 'S', *e == 'p' || *e == 'q' ? 3 : 0);
+      const bool peeked = std::strchr("opq", *e) != nullptr;
+      HotKeyEvent k = Press(*e == 'X' ? 0x7B : 0x7A, true, *e != 'R' && *e != 'X', *e == 'S', peeked ? 3 : 0);
+      k.thread = *e == 'o' ? 2 : 1;
       if (std::strchr("qrRX", *e) != nullptr) k.keyData |= 0x40000000u;
       if (*e == 'R' || *e == 'X') k.keyData |= kReleaseBit;
       const HotKeyDecision d = *e == 'B' || *e == 'b' ? HotKeyDecision{false, false} : DecideHotKey(s, k);
-      EXPECT_EQ(d.swallow, std::strchr("pqar", *e) != nullptr) << c.what << ": only presses are swallowed";
+      EXPECT_EQ(d.swallow, std::strchr("opqar", *e) != nullptr) << c.what << ": only presses are swallowed";
       posts += d.post ? 'P' : '.';
     }
     EXPECT_EQ(posts, c.posts) << c.what;
