@@ -60,11 +60,9 @@ TEST(Capture, OpenDialogsTakeNoInputWhileItRuns) {
   // {visible, enabled, main window, status window}: Capture Setup or Disk
   // Saving Setup; one waiting for its own dialog; hidden; the main window
   // (it answers "I'm Busy!"); the status window (it keeps its Cancel).
-  const std::pair<OpenWindowFacts, bool> windows[] = {{{true, true, false, false}, true},
-                                                      {{true, false, false, false}, false},
-                                                      {{false, true, false, false}, false},
-                                                      {{true, true, true, false}, false},
-                                                      {{true, true, false, true}, false}};
+  const std::pair<OpenWindowFacts, bool> windows[] = {
+      {{true, true, false, false}, true},  {{true, false, false, false}, false}, {{false, true, false, false}, false},
+      {{true, true, true, false}, false}, {{true, true, false, true}, false}};
   for (const auto& [w, held] : windows) EXPECT_EQ(HoldForCapture(w), held) << w.visible << w.enabled << w.mainWindow;
 }
 

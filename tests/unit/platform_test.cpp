@@ -218,12 +218,10 @@ TEST(Progress, HostChannelRecordsAndCancelsAtTheChosenDrain) {
 // window shown for an operation, hidden; c: Cancel pressed; k, K: Enter or Esc
 // down, auto-repeated; t: the operation asks) and what each ask answers.
 constexpr struct { const char *events, *answers, *what; } kCancels[] = {
-    {"Scttt", "ynn", "pressed in the operation, reported once"},
-    {"Scct", "y", "pressed twice, one cancel"},
+    {"Sccttt", "ynn", "pressed (twice) in the operation, reported once"},
     {"SkKKKt", "y", "a held key presses once"},
     {"SKt", "n", "a key held since before presses nothing"},
-    {"ScHSt", "n", "the next operation is not cancelled by the last one's press"},
-    {"HcSt", "n", "pressed while nothing runs"},
+    {"HcScHSt", "n", "pressed while nothing runs, or in the last operation"},
     {"SctHSkt", "yy", "each operation its own cancel"},
 };
 
