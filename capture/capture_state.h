@@ -47,4 +47,9 @@ struct CaptureState {
   // that key's repeats and its release while EscapeHeld is set.
   std::int32_t SelectionCancelled;
   std::int32_t EscapeHeld;
+  // The hot key's current keystroke has been decided (posted, or refused
+  // while Busy): 0 while the key is up, else how that keystroke was first
+  // seen (HotKeyStroke). Cleared by the key's release.
+  std::int32_t HotKeyDown;
+  std::uint32_t HotKeyThread;  // the thread that met that keystroke first
 };

@@ -1,6 +1,8 @@
 // Screen-grab arithmetic; see grab_geometry.h.
 #include "capture/grab_geometry.h"
 
+#include <algorithm>
+
 #include "imaging/dib.h"
 
 bool IsEmptyCaptureRect(const CaptureRectangle& r) { return r.right <= r.left || r.bottom <= r.top; }
@@ -62,3 +64,13 @@ CapturePoint PointerDrawPosition(CapturePoint cursor, const CaptureRectangle& cl
                                  std::int32_t hotY) {
   return CapturePoint{cursor.x - clipped.left - hotX, cursor.y - clipped.top - hotY};
 }
+
+bool IsOnScreen(const CaptureRectangle& w, const CaptureRectangle& screen) {
+  const CaptureRectangle overlap{std::max(w.left, screen.left), std::max(w.top, screen.top),
+                                 std::min(w.right, screen.right), std::min(w.bottom, screen.bottom)};
+  return !IsEmptyCaptureRect(w) && !IsEmptyCaptureRect(overlap);
+}
+
+// Only the showing bit counts: CURSOR_SUPPRESSED (a touch or pen in use)
+// means the system draws no pointer either.
+bool PointerShowing(bool stateRead, std::uint32_t flags) { return !stateRead || (flags & kCursorShowing) != 0; }

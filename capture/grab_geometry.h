@@ -58,3 +58,14 @@ bool ShouldDrawPointer(std::int32_t includeCursor, std::uint16_t mode);
 // relative to the clipped rectangle, less its hot spot.
 CapturePoint PointerDrawPosition(CapturePoint cursor, const CaptureRectangle& clipped, std::int32_t hotX,
                                  std::int32_t hotY);
+
+// Whether a window with this rectangle shows on a screen with that one: they
+// overlap in at least one pixel. A minimised window on current Windows lies
+// at (-32000, -32000), off every screen, with only its taskbar button.
+bool IsOnScreen(const CaptureRectangle& window, const CaptureRectangle& screen);
+
+// CURSOR_SHOWING in GetCursorInfo's flags.
+constexpr std::uint32_t kCursorShowing = 1;
+// Whether the pointer is on the screen to be drawn: the application under it
+// may have hidden it. When its state could not be read it counts as shown.
+bool PointerShowing(bool stateRead, std::uint32_t flags);

@@ -20,7 +20,7 @@ __attribute__((section("sbhk_dat"), shared)) CaptureState g_state = {
     .KeyIndex = 0, .CrossCursor = 0, .NotifyWindow = 0, .PickedWindow = 0, .KeyboardHookHandle = 0,
     .ClickHookHandle = 0, .TrackerHookHandle = 0, .ModuleHandle = 0, .BoxWidth = 0, .BoxHeight = 0,
     .Anchor = {0, 0}, .Current = {0, 0}, .CaptureRect = {0, 0, 0, 0}, .Mode = 0,
-    .NotifyMessage = 0, .TimerId = 0, .SelectionCancelled = 0, .EscapeHeld = 0};
+    .NotifyMessage = 0, .TimerId = 0, .SelectionCancelled = 0, .EscapeHeld = 0, .HotKeyDown = 0, .HotKeyThread = 0};
 
 namespace {
 
@@ -105,13 +105,12 @@ extern "C" LRESULT WINAPI KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
     case EscapeDecision::PassOn: break;
   }
   const HotKeyEvent event{code, static_cast<std::uint32_t>(wParam), static_cast<std::uint32_t>(lParam),
-                          (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0};
-  const HotKeySetting setting{g_state.NeedAlt, g_state.NeedCtrl, g_state.NeedShift, g_state.KeyIndex};
-  if (!IsHotKeyPress(event, setting)) {
-    return CallNextHookEx(FromState<HHOOK>(g_state.KeyboardHookHandle), code, wParam, lParam);
-  }
-  if (g_state.Busy == 0) PostCaptureRequest();
-  return 1;
+                          (GetKeyState(VK_CONTROL) & 0x8000) != 0, (GetKeyState(VK_SHIFT) & 0x8000) != 0,
+                          GetCurrentThreadId()};
+  const HotKeyDecision d = DecideHotKey(g_state, event);
+  if (d.post) PostCaptureRequest();
+  if (d.swallow) return 1;
+  return CallNextHookEx(FromState<HHOOK>(g_state.KeyboardHookHandle), code, wParam, lParam);
 }
 
 extern "C" LRESULT WINAPI StartCapMouseHook(int code, WPARAM wParam, LPARAM lParam) {

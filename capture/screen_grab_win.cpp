@@ -6,6 +6,7 @@
 #include "capture/grab_geometry.h"
 #include "capture/monitor_geometry.h"
 #include "capture/monitors_win.h"
+#include "capture/screen_repaint_win.h"
 #include "capture/sbhook32.h"
 #include "capture/selection.h"
 #include "capture/shared_state_win.h"
@@ -75,9 +76,24 @@ Status AreaRect() {
   return completed ? StatusOk : StatusCancelled;
 }
 
+// The main window is hidden so that the program stays out of its own
+// picture, but hiding it is not enough: what lay beneath is repainted by
+// other threads, later, so the grab waits (bounded) for them. A window that
+// is not on the screen at all (minimised on current Windows) is left as it is,
+// and nothing waits. True when the window was hidden.
+bool HideForGrab() {
+  HWND window = NotifyWindow();
+  RECT r;
+  if (g_state.HideForFullScreen == 0 || !IsWindowVisible(window) || !GetWindowRect(window, &r)) return false;
+  if (!IsOnScreen(CaptureRectangle{r.left, r.top, r.right, r.bottom}, VirtualScreen())) return false;
+  ShowWindow(window, SW_HIDE);
+  LetScreenRepaint(r);
+  return true;
+}
+
+// The window is hidden (and the queue drained before) by the caller, which
+// shows it again after the grab.
 Status FullScreenRect() {
-  DrainThreadQueue();
-  if (g_state.HideForFullScreen != 0) ShowWindow(NotifyWindow(), SW_HIDE);
   // Every monitor: the grab blackens what lies on none of them.
   g_state.CaptureRect = VirtualScreen();
   return StatusOk;
@@ -173,7 +189,11 @@ Status ComputeCaptureRect(std::uint16_t mode) {
 HCURSOR CurrentPointer(ICONINFO* info) {
   CURSORINFO ci{};
   ci.cbSize = sizeof ci;
-  if (GetCursorInfo(&ci) && ci.hCursor != nullptr && GetIconInfo(ci.hCursor, info)) return ci.hCursor;
+  const bool read = GetCursorInfo(&ci) != FALSE;
+  // Hidden by the application under it (an editor while typing, a player on
+  // the whole screen): what the user sees has no pointer, nor does the picture.
+  if (!PointerShowing(read, ci.flags)) return nullptr;
+  if (read && ci.hCursor != nullptr && GetIconInfo(ci.hCursor, info)) return ci.hCursor;
   HCURSOR own = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
   SetCursor(own);
   if (own != nullptr && GetIconInfo(own, info)) return own;
@@ -233,12 +253,17 @@ void ShowAgainWithoutActivation(HWND window) {
 
 WORD CaptureWhileBusy(HGLOBAL* dib) {
   const std::uint16_t mode = g_state.Mode;
+  bool hidden = false;
+  if (mode == ModeFullScreen) {
+    DrainThreadQueue();
+    hidden = HideForGrab();
+  }
   const Status selected = ComputeCaptureRect(mode);
   if (selected == StatusCancelled) return selected;  // nothing is grabbed
   const CaptureRectangle r = g_state.CaptureRect;
   HBITMAP grabbed = nullptr;
   const WORD grab = selected == StatusOk ? GrabScreenRect(r.left, r.top, r.right, r.bottom, &grabbed) : selected;
-  if (g_state.HideForFullScreen != 0 && mode == ModeFullScreen) ShowAgainWithoutActivation(NotifyWindow());
+  if (hidden) ShowAgainWithoutActivation(NotifyWindow());
   GdiObject<HBITMAP> bitmap(grabbed);
   if (grab != StatusOk) return grab;
   if (bitmap.get() == nullptr) return StatusEmptyCapture;

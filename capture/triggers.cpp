@@ -20,6 +20,7 @@ bool BeginArming(CaptureState& s, const ArmingArguments& a, bool armedWindowExis
   s.InHook = 0;
   s.TrackerHookHandle = 0;
   s.RightButtonHeld = 0;
+  s.HotKeyDown = 0;
   s.Armed = 1;
   s.NotifyWindow = a.notifyWindow;
   s.Mode = static_cast<std::uint16_t>(a.mode);

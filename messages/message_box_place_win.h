@@ -15,7 +15,9 @@ struct State {
   HMONITOR target;  // the foreground window's monitor when the guard began
   bool placed;
 };
-inline State g_placement = {nullptr, nullptr, false};
+// One per thread: the notice boxes come up on threads of their own while a
+// box of the main thread may be up.
+inline thread_local State g_placement = {nullptr, nullptr, false};
 
 // Left where the system put it when it is on the working monitor already,
 // so that with one monitor nothing changes; otherwise centred in that

@@ -118,11 +118,11 @@ INT_PTR OnCommand(HWND dialog, CaptureSetupDialog& data, int id, int notificatio
     case IDOK:
       CommitFocusedSize(dialog, *data.shell);
       StoreChoices(dialog, data);
-      EndDialog(dialog, 0);
+      EndDialog(dialog, kSetupOkResult);
       return TRUE;
     case IDCANCEL:
       CommitFocusedSize(dialog, *data.shell);
-      EndDialog(dialog, 1);
+      EndDialog(dialog, kSetupCancelResult);
       return TRUE;
     case IDC_SIZE_WIDTH:
     case IDC_SIZE_HEIGHT:
@@ -160,5 +160,5 @@ int RunCaptureSetupDialog(ShellState& shell) {
   CaptureSetupDialog data{&shell, {}};
   const INT_PTR result = DialogBoxParamA(shell.instance, IDD_CAPTURE_SETUP_NAME, shell.mainWindow,
                                          CaptureSetupProc, reinterpret_cast<LPARAM>(&data));
-  return result == 0 ? 0 : 1;
+  return SetupConfirmed(result, kSetupOkResult, IsWindow(shell.mainWindow) != FALSE) ? 0 : 1;
 }

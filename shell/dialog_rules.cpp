@@ -112,3 +112,9 @@ std::size_t ToEditLineEndings(const char* text, std::size_t length, char* out, s
   out[n] = '\0';
   return n;
 }
+
+// OK must be told by a result of its own: 0 is also what a dialog destroyed
+// with its owner returns, and that one nobody confirmed.
+bool SetupConfirmed(std::intptr_t result, std::intptr_t okResult, bool ownerAlive) {
+  return ownerAlive && okResult != 0 && result == okResult;
+}

@@ -51,6 +51,15 @@ CaptureSetupEnabling CaptureSetupEnablingOf(const CaptureSetupModel& model);
 // button shows after the click. Unknown ids change nothing.
 CaptureSetupUpdate CaptureSetupCommand(CaptureSetupModel* model, int id, bool checked);
 
+// The results Capture Setup ends with (IDOK and IDCANCEL).
+constexpr std::intptr_t kSetupOkResult = 1;
+constexpr std::intptr_t kSetupCancelResult = 2;
+// Whether a setup dialog was confirmed, so that its choices may be saved and
+// the hot key armed again: it ended with `okResult` while its owner still
+// exists. A dialog destroyed with its owner (the program closed under it)
+// returns 0, and -1 when it could not be shown.
+bool SetupConfirmed(std::intptr_t result, std::intptr_t okResult, bool ownerAlive);
+
 // The Defined Size box's text (the first 9 characters count) read by the
 // string-to-integer rule; below 2 or above the desktop's `extent` it is the
 // extent. `rewrite` is set when the box's text is not that number in

@@ -9,8 +9,9 @@
 void RunAboutDialog(ShellState& shell);
 // Capture Setup, modal, owned by the main window: 0 after OK (the settings
 // record holds the new choices; the caller re-arms the hot key and saves),
-// 1 after Cancel. The Defined Size reaches the record when its box loses
-// the focus, so a Cancel keeps an edited size in memory.
+// 1 after Cancel and when the dialog was destroyed with the main window. The
+// Defined Size reaches the record when its box loses the focus, so a Cancel
+// keeps an edited size in memory.
 int RunCaptureSetupDialog(ShellState& shell);
 // Disk Saving Setup, the file-open dialog with the FORMATSETUP template,
 // owned by `owner` (the Capture Setup dialog). Writes its keys itself on OK.

@@ -10,6 +10,7 @@
 
 #include "imaging/gdi_guards_win.h"
 #include "shell/ctl3d_win.h"
+#include "shell/dialog_rules.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
 #include "shell/saving_win.h"
@@ -121,7 +122,10 @@ void RunDiskSavingSetup(ShellState& shell, HWND owner) {
     CurrentDirectoryKeeper keep;
     chose = GetOpenFileNameA(&ofn);
   }
-  if (!chose) return;
+  // Capture Setup destroyed under it (the program closed meanwhile): nothing
+  // was confirmed, whatever the file dialog returned.
+  const bool ownerAlive = IsWindow(owner) != FALSE && IsWindow(shell.mainWindow) != FALSE;
+  if (!SetupConfirmed(chose, TRUE, ownerAlive)) return;
 
   RememberCapFormat(shell, context.format != 0 ? context.format : ofn.nFilterIndex);
   RememberCapDirectory(shell, chosen, ofn.nFileOffset);

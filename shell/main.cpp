@@ -8,6 +8,7 @@
 #include "shell/dialogs_win.h"
 #include "shell/hotkey_check_win.h"
 #include "shell/main_window_win.h"
+#include "shell/pipeline_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
 #include "shell/status_window.h"
@@ -57,5 +58,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  EndNoticeBoxes();
   return static_cast<int>(msg.wParam);
 }

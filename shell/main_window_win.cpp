@@ -11,6 +11,7 @@
 #include "shell/dialogs_win.h"
 #include "shell/hotkey_check_win.h"
 #include "shell/hotkey_words.h"
+#include "shell/main_window_rules.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
 #include "shell/settings_win.h"
@@ -78,11 +79,53 @@ LRESULT OnClose(HWND window) {
   return 0;
 }
 
-LRESULT OnQueryEndSession(HWND window) {
+LRESULT OnQueryEndSession() {
   if (!g_shell.busy) return 1;
-  const MessageBoxPlacement placed;
-  MessageBoxA(window, "Processing an image, please wait.", kProductName, MB_ICONHAND);
+  ShowSessionEndRefusal();
   return 0;
+}
+
+// Posted to make the window an icon again once a change that would have
+// opened it is over.
+constexpr UINT kKeepIconMessage = WM_USER + 4;
+bool g_keepIconPending = false;
+bool g_remapIcon = false;
+int g_iconStrikes = 0;
+
+void KeepIconLater(HWND window, bool remap) {
+  g_remapIcon |= remap;
+  if (g_keepIconPending) return;
+  g_keepIconPending = PostMessageA(window, kKeepIconMessage, 0, 0) != FALSE;
+}
+
+// A window manager that de-iconified the window has mapped its frame while
+// the system still counts it an icon; only hiding it and showing it again as
+// an icon maps it iconic once more (the remap). Otherwise the window is made
+// an icon, which changes nothing for one that is an icon already.
+LRESULT OnKeepIcon(HWND window) {
+  const bool remap = g_remapIcon;
+  g_keepIconPending = false;
+  g_remapIcon = false;
+  if (remap && IsIconic(window) && IsWindowVisible(window)) ShowWindow(window, SW_HIDE);
+  ShowWindow(window, SW_SHOWMINNOACTIVE);
+  return 0;
+}
+
+LRESULT OnWindowPosChanging(HWND window, WINDOWPOS* pos, LPARAM lParam) {
+  const PositionChange change{IsIconic(window) != FALSE, IsWindowVisible(window) != FALSE,
+                              (pos->flags & SWP_SHOWWINDOW) != 0, (pos->flags & SWP_HIDEWINDOW) != 0};
+  const IconKeeping keep = KeepAnIcon(change, &g_iconStrikes);
+  if (keep.refuseShow) pos->flags &= ~SWP_SHOWWINDOW;
+  if (keep.hide) pos->flags |= SWP_HIDEWINDOW;
+  if (keep.minimiseAgain) KeepIconLater(window, false);
+  // The system's own handling (the size limits) still applies.
+  return DefWindowProcA(window, WM_WINDOWPOSCHANGING, 0, lParam);
+}
+
+// WM_SHOWWINDOW cannot refuse; it can only see to it that the icon comes back.
+LRESULT OnShowWindow(HWND window, WPARAM shown, LPARAM lParam) {
+  if (shown != FALSE && !IsIconic(window)) KeepIconLater(window, false);
+  return DefWindowProcA(window, WM_SHOWWINDOW, shown, lParam);
 }
 
 // The new mode, key and size reach the capture library only by arming again.
@@ -107,8 +150,15 @@ void OpenHelp() { ShowHelp(g_shell); }
 void ShowAbout() { RunAboutDialog(g_shell); }
 
 LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
+  // The window never opens: a restore request (a click on the icon under a
+  // window manager, the taskbar button) leaves it an icon, and the icon is
+  // mapped as one again in case the window manager opened its frame first.
+  if (IsRestoreRequest(static_cast<std::uint32_t>(wParam))) {
+    KeepIconLater(window, true);
+    return 0;
+  }
   if (g_shell.busy) {
-    ShowBusyBox(g_shell);
+    ShowBusyBox();
     return 0;
   }
   switch (wParam) {
@@ -137,7 +187,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CLOSE:
       return OnClose(window);
     case WM_QUERYENDSESSION:
-      return OnQueryEndSession(window);
+      return OnQueryEndSession();
+    case WM_WINDOWPOSCHANGING:
+      return OnWindowPosChanging(window, reinterpret_cast<WINDOWPOS*>(lParam), lParam);
+    case WM_SHOWWINDOW:
+      return OnShowWindow(window, wParam, lParam);
+    case kKeepIconMessage:
+      return OnKeepIcon(window);
     case WM_QUERYOPEN:
       return 0;
     case WM_SYSCOLORCHANGE:

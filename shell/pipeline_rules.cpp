@@ -36,3 +36,20 @@ void LowerCaseAscii(char* text) {
     if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
   }
 }
+
+std::uint32_t ClipboardRetryDelay(std::uint32_t elapsedMs) {
+  if (elapsedMs >= kClipboardPatienceMs) return 0;
+  // The last try falls on the deadline itself, not up to a period short of it.
+  const std::uint32_t left = kClipboardPatienceMs - elapsedMs;
+  return left < kClipboardRetryMs ? left : kClipboardRetryMs;
+}
+
+// A dialog open before the capture (Capture Setup, its Disk Saving Setup, a
+// message box) could otherwise change the settings, or write them, while the
+// pipeline reads them. The main window keeps answering with "I'm Busy!", and
+// the status window must keep its Cancel button. A disabled window is left
+// alone: it is waiting for a dialog of its own, and enabling it afterwards
+// would make that dialog modeless. Hidden windows take no input.
+bool HoldForCapture(const OpenWindowFacts& w) {
+  return w.visible && w.enabled && !w.mainWindow && !w.statusWindow;
+}

@@ -1,5 +1,6 @@
 // The capture pipeline. It runs inside the main window's handler of the
-// capture request on the one user-interface thread; the busy flag keeps the
+// capture request on the one user-interface thread (only the notices it
+// gives while busy have short threads of their own); the busy flag keeps the
 // message dispatch inside its long steps from starting a second capture.
 // Each processing step makes a new packed DIB; the pipeline frees the old one
 // and adopts the new. A failing step either stops the capture (nothing of it
@@ -120,6 +121,27 @@ bool MakeBlackWhite(ShellState& s) {
   return RemakePalette(s);
 }
 
+// Waits `ms` while the thread's messages are dispatched as they come.
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  for (DWORD spent = 0; spent < ms; spent = GetTickCount() - start) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    DrainQueue();
+  }
+}
+
+// Clipboard managers and remote-desktop clients hold the clipboard open for
+// a few milliseconds at a time; one refusal is no reason to give up.
+bool OpenClipboardPatiently(HWND owner) {
+  const DWORD start = GetTickCount();
+  while (!OpenClipboard(owner)) {
+    const std::uint32_t wait = ClipboardRetryDelay(GetTickCount() - start);
+    if (wait == 0) return false;
+    PumpFor(wait);
+  }
+  return true;
+}
+
 // Hands an object to the clipboard; one the clipboard refuses stays ours to free.
 template <typename Free>
 void PutOnClipboard(UINT format, HANDLE object, Free free) {
@@ -130,7 +152,7 @@ void PutOnClipboard(UINT format, HANDLE object, Free free) {
 // CF_DIB always. The last capture keeps its own image and palette.
 void CopyToClipboard(const ShellState& s) {
   WaitCursor();
-  if (!OpenClipboard(s.mainWindow)) {
+  if (!OpenClipboardPatiently(s.mainWindow)) {
     const MessageBoxPlacement placed;
     MessageBoxA(s.mainWindow, "Clipboard in use, unable to copy.", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
     return;
@@ -194,6 +216,92 @@ void Deliver(ShellState& s) {
   if (s.settings.Print != 0) SendToPrinter(s);
 }
 
+// The top-level windows of this thread that the capture disabled, enabled
+// again when it ends (or sooner, by Release).
+class InputHold {
+ public:
+  explicit InputHold(const ShellState& s) : shell_(s) {
+    EnumThreadWindows(GetCurrentThreadId(), HoldOne, reinterpret_cast<LPARAM>(this));
+  }
+  ~InputHold() { Release(); }
+  InputHold(const InputHold&) = delete;
+  InputHold& operator=(const InputHold&) = delete;
+
+  void Release() {
+    for (std::size_t i = count_; i > 0; --i) {
+      if (IsWindow(held_[i - 1])) EnableWindow(held_[i - 1], TRUE);
+    }
+    count_ = 0;
+  }
+
+ private:
+  static BOOL CALLBACK HoldOne(HWND window, LPARAM param) {
+    auto* hold = reinterpret_cast<InputHold*>(param);
+    if (hold->count_ == kMaxHeld) return FALSE;
+    const OpenWindowFacts facts{IsWindowVisible(window) != FALSE, IsWindowEnabled(window) != FALSE,
+                                window == hold->shell_.mainWindow, window == hold->shell_.statusWindow};
+    if (HoldForCapture(facts)) {
+      EnableWindow(window, FALSE);
+      hold->held_[hold->count_++] = window;
+    }
+    return TRUE;
+  }
+
+  static constexpr std::size_t kMaxHeld = 32;
+  const ShellState& shell_;
+  HWND held_[kMaxHeld] = {};
+  std::size_t count_ = 0;
+};
+
+// The notices the program gives while it is busy come up on a thread of
+// their own: shown from the capture's own message dispatch, a message box's
+// modal loop would hold the capture until the user answered it. One box of
+// each kind is up at a time; a request while it is up adds nothing.
+struct NoticeBox {
+  const char* text;
+  UINT style;
+  HANDLE thread;
+  DWORD threadId;
+};
+
+NoticeBox g_busyNotice = {"I'm Busy!", MB_SYSTEMMODAL | MB_ICONINFORMATION, nullptr, 0};
+NoticeBox g_sessionNotice = {"Processing an image, please wait.", MB_ICONHAND | MB_SETFOREGROUND, nullptr, 0};
+
+DWORD WINAPI RunNoticeBox(LPVOID param) {
+  const auto* box = static_cast<const NoticeBox*>(param);
+  const MessageBoxPlacement placed;
+  MessageBoxA(nullptr, box->text, kProductName, box->style);
+  return 0;
+}
+
+void ShowNotice(NoticeBox& box) {
+  if (box.thread != nullptr) {
+    if (WaitForSingleObject(box.thread, 0) == WAIT_TIMEOUT) return;
+    CloseHandle(box.thread);
+    box.thread = nullptr;
+  }
+  box.thread = CreateThread(nullptr, 0, RunNoticeBox, &box, 0, &box.threadId);
+  // No thread for the box: a beep, rather than a box that stops the capture.
+  if (box.thread == nullptr) MessageBeep(MB_ICONINFORMATION);
+}
+
+BOOL CALLBACK CloseNoticeWindow(HWND window, LPARAM) {
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+// A box still up when the program ends is closed, and its thread waited for
+// (bounded: a box that will not close does not keep the program alive).
+void EndNotice(NoticeBox& box) {
+  if (box.thread == nullptr) return;
+  for (int tries = 0; tries < 20 && WaitForSingleObject(box.thread, 0) == WAIT_TIMEOUT; ++tries) {
+    EnumThreadWindows(box.threadId, CloseNoticeWindow, 0);
+    WaitForSingleObject(box.thread, 100);
+  }
+  CloseHandle(box.thread);
+  box.thread = nullptr;
+}
+
 // GetFocus sees only this thread's windows, and the request comes while
 // another application is in front: that application's window is what the
 // status window and the message boxes take the activation from.
@@ -210,9 +318,13 @@ void GiveFocusBack(HWND window) {
 
 }  // namespace
 
-void ShowBusyBox(const ShellState& s) {
-  const MessageBoxPlacement placed;
-  MessageBoxA(s.mainWindow, "I'm Busy!", kProductName, MB_SYSTEMMODAL | MB_ICONINFORMATION);
+void ShowBusyBox() { ShowNotice(g_busyNotice); }
+
+void ShowSessionEndRefusal() { ShowNotice(g_sessionNotice); }
+
+void EndNoticeBoxes() {
+  EndNotice(g_busyNotice);
+  EndNotice(g_sessionNotice);
 }
 
 void DiscardLastCapture(ShellState& s) {
@@ -229,7 +341,7 @@ void DiscardLastCapture(ShellState& s) {
 
 void RunCapturePipeline(ShellState& s) {
   if (s.busy) {
-    ShowBusyBox(s);
+    ShowBusyBox();
     return;
   }
   s.busy = true;
@@ -239,6 +351,9 @@ void RunCapturePipeline(ShellState& s) {
   s.captureArea = RECT{};
   s.greyFlag = 0;
   DiscardLastCapture(s);
+  // Nothing open before the capture may change or write the settings while
+  // it reads them.
+  InputHold hold(s);
 
   HGLOBAL captured = nullptr;
   const Status status = CaptureScreen(&captured);
@@ -257,6 +372,7 @@ void RunCapturePipeline(ShellState& s) {
     return;
   }
   Deliver(s);
+  hold.Release();  // a dialog that had the focus can take it back
   GiveFocusBack(s.rememberedFocus);
   s.busy = false;
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));

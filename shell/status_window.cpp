@@ -6,6 +6,7 @@
 
 #include "capture/monitor_geometry.h"
 #include "imaging/gdi_guards_win.h"
+#include "platform/progress_win.h"
 
 namespace {
 
@@ -168,6 +169,21 @@ LRESULT OnTextChanged(HWND window) {
   return 0;
 }
 
+// The press is recorded for the operation shown now; the message only wakes
+// the operation's pump, and tells it which operation it belongs to.
+void OnCancel() {
+  const std::uint32_t operation = PressCancel(StatusCancelBook());
+  if (operation != 0) PostMessageA(g_status.owner, kCancelMessage, operation, 0);
+}
+
+// Cancel messages still queued belong to an operation that has ended.
+void DropQueuedCancels() {
+  MSG msg;
+  while (g_status.owner != nullptr &&
+         PeekMessageA(&msg, g_status.owner, kCancelMessage, kCancelMessage, PM_REMOVE | PM_NOYIELD)) {
+  }
+}
+
 LRESULT CALLBACK StatusWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case kProgressMessage:
@@ -179,7 +195,7 @@ LRESULT CALLBACK StatusWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ERASEBKGND:
       return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
     case WM_COMMAND:
-      if (wParam == kCancelId) PostMessageA(g_status.owner, kCancelMessage, 0, 0);
+      if (wParam == kCancelId) OnCancel();
       return 0;
     case WM_CLOSE:
       MessageBeep(0xFFFFFFFF);
@@ -196,8 +212,11 @@ LRESULT CALLBACK StatusWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT CALLBACK CancelButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
-    PostMessageA(g_status.window, WM_COMMAND, kCancelId, 0);
+  // Pressed at once rather than posted, so that it counts for the operation
+  // shown now; a held key presses once.
+  if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE) &&
+      CancelKeyPresses(static_cast<std::uint32_t>(lParam))) {
+    OnCancel();
   }
   return CallWindowProcA(g_status.buttonProc, button, message, wParam, lParam);
 }
@@ -234,6 +253,8 @@ void ShowStatus(const char* text) {
   MoveWindow(g_status.window, at.x, at.y, Scaled(kWidth), Scaled(kHeight), FALSE);
   g_status.text = text;
   g_status.shown = true;
+  BeginOperation(StatusCancelBook());
+  DropQueuedCancels();
   // The bar starts empty for the operation about to run, not full from the
   // last one: a short operation may never drain the queue before it ends.
   g_status.percent = 0;
@@ -256,6 +277,8 @@ void ShowStatus(const char* text) {
 
 void HideStatus() {
   g_status.shown = false;
+  EndOperation(StatusCancelBook());
+  DropQueuedCancels();
   if (g_status.window == nullptr) return;
   ShowWindow(g_status.button, SW_HIDE);
   ShowWindow(g_status.window, SW_HIDE);

@@ -16,8 +16,8 @@ WM_COMMAND = 0x111
 WM_CLOSE = 0x10
 IDOK, IDYES, IDNO = 1, 6, 7
 CAPTURE_REQUEST = 0x401
-# The icon's bar at the bottom left: hidden during a full-screen grab, and
-# repainted by the desktop in its own time.
+# The icon's bar at the bottom left: in an independent grab of the screen, not
+# in a Full Screen capture (hidden for it, the desktop beneath repainted).
 ICON_BAR = (0, 744, 160, 768)
 
 

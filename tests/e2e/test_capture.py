@@ -23,7 +23,9 @@ def clipboard_formats(desktop):
 
 def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     """No SHOTBOX.INI: the first Ctrl+Alt+F11 in notepad writes cap1.bmp in
-    the current directory, the whole screen as an independent grab sees it."""
+    the current directory, the whole screen as an independent grab sees it,
+    and where the icon lies the capture shows the desktop beneath it."""
+    beneath = screen(desktop).crop(ICON_BAR)
     proc, hwnd = start_pictrap(desktop, app_dir)
     menu = system_menu(desktop, hwnd)
     assert [(i, t) for (i, _s, t, *_) in menu][:5] == [
@@ -68,6 +70,7 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     with Image.open(app_dir / "cap1.bmp") as cap:
         assert (cap.mode, cap.size) == ("RGB", (1024, 768))
         diff = differing(cap.convert("RGB"), grab, skip=ICON_BAR)
+        assert differing(cap.convert("RGB").crop(ICON_BAR), beneath) == [], "the program's own icon is in the picture"
     if diff:  # notepad's caret may have blinked between the two grabs
         x0, y0, x1, y1 = bounding_box(diff)
         assert x1 - x0 <= 2 and y1 - y0 <= 20 and 40 <= y0 <= 80, (x0, y0, x1, y1)

@@ -3,6 +3,8 @@
 // arithmetic.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
 #include <vector>
 
 #include "capture/grab_geometry.h"
@@ -69,10 +71,11 @@ TEST(Arming, ClearsWhatAProgramThatDiedInACaptureLeftSet) {
     s.SelectionDone = 1;
     s.TrackerHookHandle = 0x66;
     s.RightButtonHeld = 1;
+    s.HotKeyDown = 2;
     if (!stale) FinishDisarming(s, Trigger::Keyboard);  // or it had disarmed, and another program armed
     ASSERT_TRUE(BeginArming(s, kArgs, false));
     EXPECT_EQ(s.Busy, 0) << "a trigger that never posts would make the new program deaf";
-    EXPECT_EQ(s.Tracking + s.InHook + s.SelectionDone + s.RightButtonHeld, 0);
+    EXPECT_EQ(s.Tracking + s.InHook + s.SelectionDone + s.RightButtonHeld + s.HotKeyDown, 0);
     EXPECT_EQ(s.TrackerHookHandle, 0u);
   }
 }
@@ -239,6 +242,23 @@ TEST(GrabGeometry, PointerPlacedByItsHotSpot) {
   const CapturePoint p = PointerDrawPosition({300, 200}, CaptureRectangle{250, 120, 500, 400}, 7, 9);
   EXPECT_EQ(p.x, 43);
   EXPECT_EQ(p.y, 71);
+}
+
+TEST(GrabGeometry, WhetherAWindowIsOnTheScreenAndThePointerShows) {
+  const CaptureRectangle screen{0, 0, 1024, 768};
+  // An icon bar at the bottom left; minimised on current Windows; just right
+  // of the screen; one pixel on it; touching a corner from outside; no width;
+  // larger than the screen.
+  const std::pair<CaptureRectangle, bool> windows[] = {
+      {{0, 744, 160, 768}, true},    {{-32000, -32000, -31840, -31976}, false}, {{1024, 0, 1100, 50}, false},
+      {{1023, 767, 1100, 800}, true}, {{-50, -50, 0, 0}, false}, {{100, 100, 100, 200}, false},
+      {{-10, -10, 2000, 2000}, true}};
+  for (const auto& [w, on] : windows) EXPECT_EQ(IsOnScreen(w, screen), on) << w.left << "," << w.top;
+  EXPECT_TRUE(IsOnScreen({-1280, 0, -1000, 100}, {-1280, 0, 1024, 768})) << "a monitor left of the primary";
+  // Showing; hidden by the application under it; suppressed (the system
+  // draws none either); its state unknown (drawn as before).
+  EXPECT_EQ((std::array{PointerShowing(true, kCursorShowing), PointerShowing(true, 0), PointerShowing(true, 2),
+                        PointerShowing(false, 0)}), (std::array{true, false, false, true}));
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // correction, and the help text's line endings.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "shell/dialog_rules.h"
+#include "shell/main_window_rules.h"
 #include "shell/resource.h"
 
 namespace {
@@ -202,6 +206,46 @@ TEST(HelpText, LineEndingsForAnEditControl) {
   char small[5];
   ToEditLineEndings("abc\ndef", 7, small, sizeof small);
   EXPECT_STREQ(small, "abc");
+}
+
+TEST(SetupDialogs, OnlyARealOkConfirms) {
+  // OK; Cancel; destroyed with its owner (DialogBoxParamA returns 0); not
+  // shown; OK, but the program closed meanwhile.
+  const std::tuple<std::intptr_t, bool, bool> cases[] = {
+      {kSetupOkResult, true, true}, {kSetupCancelResult, true, false}, {0, true, false}, {-1, true, false},
+      {kSetupOkResult, false, false}};
+  for (const auto& [result, ownerAlive, ok] : cases) {
+    EXPECT_EQ(SetupConfirmed(result, kSetupOkResult, ownerAlive), ok) << result << ownerAlive;
+  }
+  EXPECT_FALSE(SetupConfirmed(0, 0, true)) << "0 never confirms, not even the file dialog's FALSE";
+}
+
+// The main window stays an icon. SC_RESTORE, with the caption's hit-test
+// code; Capture Setup and About in the places of Restore and Maximize;
+// SC_KEYMENU and SC_MOUSEMENU, which open the menu.
+TEST(MainWindow, RestoreRequestsInEveryForm) {
+  const std::pair<std::uint32_t, bool> commands[] = {{0xF120, true},  {0xF122, true},  {0xF121, false},
+                                                     {0xF030, false}, {0xF100, false}, {0xF090, false}};
+  for (const auto& [command, restore] : commands) EXPECT_EQ(IsRestoreRequest(command), restore) << std::hex << command;
+}
+
+TEST(MainWindow, NoRestoredFrameIsShown) {
+  // {iconic, visible, show, hide} -> {refuse the show, hide, make it an icon
+  // again}: shown as an icon; restored while shown; shown restored; hidden.
+  const std::pair<PositionChange, std::array<bool, 3>> cases[] = {
+      {{true, false, true, false}, {false, false, false}}, {{false, true, false, false}, {false, true, true}},
+      {{false, false, true, false}, {true, false, true}}, {{false, true, false, true}, {false, false, false}}};
+  for (const auto& [change, keep] : cases) {
+    int strikes = 0;
+    const IconKeeping k = KeepAnIcon(change, &strikes);
+    EXPECT_EQ((std::array{k.refuseShow, k.hide, k.minimiseAgain}), keep)
+        << change.iconic << change.visible << change.show;
+  }
+  int strikes = 0;  // should the icon never come, a frame is better than no window at all
+  for (int i = 0; i < kMaxIconStrikes; ++i) EXPECT_TRUE(KeepAnIcon({false, false, true, false}, &strikes).refuseShow);
+  EXPECT_FALSE(KeepAnIcon({false, false, true, false}, &strikes).refuseShow);
+  KeepAnIcon({true, false, true, false}, &strikes);
+  EXPECT_TRUE(KeepAnIcon({false, false, true, false}, &strikes).refuseShow) << "shown as an icon: counted afresh";
 }
 
 }  // namespace

@@ -47,4 +47,23 @@ TEST(LowerCase, OnlyAsciiLetters) {
   EXPECT_STREQ(text, "c:\\shots\\cap12.bmp \xC4\xD6-_z@[");
 }
 
+TEST(Clipboard, TriedEvery20MsForHalfASecond) {
+  const std::uint32_t waits[][2] = {{0, 20}, {480, 20}, {490, 10}, {499, 1}, {500, 0}, {0xFFFFFFF0u, 0}};
+  for (const auto& w : waits) EXPECT_EQ(ClipboardRetryDelay(w[0]), w[1]) << "after " << w[0] << " ms";
+  std::uint32_t at = 0, tries = 1;
+  for (std::uint32_t wait; (wait = ClipboardRetryDelay(at)) != 0; ++tries) at += wait;
+  EXPECT_EQ(at, kClipboardPatienceMs) << "the last try falls on the deadline";
+  EXPECT_EQ(tries, 26u);
+}
+
+TEST(Capture, OpenDialogsTakeNoInputWhileItRuns) {
+  // {visible, enabled, main window, status window}: Capture Setup or Disk
+  // Saving Setup; one waiting for its own dialog; hidden; the main window
+  // (it answers "I'm Busy!"); the status window (it keeps its Cancel).
+  const std::pair<OpenWindowFacts, bool> windows[] = {
+      {{true, true, false, false}, true},  {{true, false, false, false}, false}, {{false, true, false, false}, false},
+      {{true, true, true, false}, false}, {{true, true, false, true}, false}};
+  for (const auto& [w, held] : windows) EXPECT_EQ(HoldForCapture(w), held) << w.visible << w.enabled << w.mainWindow;
+}
+
 }  // namespace

@@ -11,9 +11,12 @@
 #include "platform/file_output.h"
 #include "temp_dir.h"
 #include "platform/memory.h"
+#include "platform/cancel_book.h"
 #include "platform/progress.h"
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/progress_win.h"
 #else
 #include "platform/file_output_host.h"
 #include "platform/memory_host.h"
@@ -181,8 +184,12 @@ TEST(Progress, StatusWindowReceivesPercentagesAndCancelIsFound) {
   EXPECT_EQ(g_received, (std::vector<unsigned>{0, 37, 100}));
 
   EXPECT_FALSE(DrainAndCheckCancel(channel));
-  PostMessageA(window, WM_USER + 7, 0, 0);
+  CancelBook& book = StatusCancelBook();
+  BeginOperation(book);
   PostMessageA(window, kCancelMessage, 0, 0);
+  EXPECT_FALSE(DrainAndCheckCancel(channel)) << "a cancel of another operation is stale";
+  PostMessageA(window, WM_USER + 7, 0, 0);
+  PostMessageA(window, kCancelMessage, PressCancel(book), 0);
   PostMessageA(window, WM_USER + 8, 0, 0);
   EXPECT_TRUE(DrainAndCheckCancel(channel));
   MSG msg;
@@ -190,6 +197,7 @@ TEST(Progress, StatusWindowReceivesPercentagesAndCancelIsFound) {
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER + 8)) << "what follows the cancel stays queued";
   EXPECT_FALSE(DrainAndCheckCancel(channel)) << "a cancel is reported once";
   EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the queue is drained";
+  EndOperation(book);
   DestroyWindow(window);
 }
 #else
@@ -205,5 +213,34 @@ TEST(Progress, HostChannelRecordsAndCancelsAtTheChosenDrain) {
   EXPECT_EQ(channel.drains, 4);
 }
 #endif
+
+// Which operation a Cancel belongs to. Each row: events (S, H: the status
+// window shown for an operation, hidden; c: Cancel pressed; k, K: Enter or Esc
+// down, auto-repeated; t: the operation asks) and what each ask answers.
+constexpr struct { const char *events, *answers, *what; } kCancels[] = {
+    {"Sccttt", "ynn", "pressed (twice) in the operation, reported once"},
+    {"SkKKKt", "y", "a held key presses once"},
+    {"SKt", "n", "a key held since before presses nothing"},
+    {"HcScHSt", "n", "pressed while nothing runs, or in the last operation"},
+    {"SctHSkt", "yy", "each operation its own cancel"},
+};
+
+TEST(CancelBook, ACancelBelongsToTheOperationItWasPressedIn) {
+  for (const auto& c : kCancels) {
+    CancelBook book{};
+    std::string answers;
+    for (const char* e = c.events; *e != '\0'; ++e) {
+      if (*e == 'S') BeginOperation(book);
+      if (*e == 'H') EndOperation(book);
+      if (*e == 'c' || ((*e == 'k' || *e == 'K') && CancelKeyPresses(*e == 'K' ? 0x40000001u : 1u))) PressCancel(book);
+      if (*e == 't') answers += TakeCancel(book) ? 'y' : 'n';
+    }
+    EXPECT_EQ(answers, c.answers) << c.what;
+  }
+  CancelBook book{0xFFFFFFFFu, 0, 0, 0};
+  BeginOperation(book);
+  EXPECT_NE(PressCancel(book), 0u) << "numbering past the top skips 0, which means none";
+  EXPECT_EQ(PressCancel(book), 0u) << "already cancelled: no second message";
+}
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include "platform/progress.h"
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/progress_win.h"
 #else
 #include "platform/progress_host.h"
 #endif
@@ -27,8 +29,10 @@ class ProgressProbe {
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    BeginOperation(StatusCancelBook());  // as the status window does when shown
   }
   ~ProgressProbe() {
+    EndOperation(StatusCancelBook());
     DestroyWindow(window_);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -39,7 +43,8 @@ class ProgressProbe {
 
   ProgressChannel* channel() { return reinterpret_cast<ProgressChannel*>(window_); }
   const std::vector<unsigned>& sent() const { return sent_; }
-  void CancelAtFirstDrain() { PostMessageA(window_, kCancelMessage, 0, 0); }
+  // What the status window's Cancel button does.
+  void CancelAtFirstDrain() { PostMessageA(window_, kCancelMessage, PressCancel(StatusCancelBook()), 0); }
   // The writers send 0 first and then a percentage before each drain: the
   // cancel is posted as the one before drain `n` arrives.
   void CancelAtDrain(int n) { cancelAtMessage_ = static_cast<int>(sent_.size()) + n + 1; }
