@@ -47,7 +47,10 @@ bool MakeAutoFileName(const Settings& s, char* out, std::size_t size) {
 }
 
 void AdvanceCaptureNumber(Settings* s) {
-  if (++s->NextCaptureNumber > 9999 || s->NextCaptureNumber < 1) s->NextCaptureNumber = 1;
+  // Compared before adding: the number comes from outside (a file name, a
+  // fuzzed record), and adding first overflows at the largest int.
+  const std::int32_t n = s->NextCaptureNumber;
+  s->NextCaptureNumber = n >= 1 && n < 9999 ? n + 1 : 1;
 }
 
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format) {

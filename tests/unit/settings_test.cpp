@@ -2,6 +2,7 @@
 // is pinned to.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -219,11 +220,14 @@ TEST(AutoFileName, DirectoryPrefixNumberExtension) {
   ASSERT_TRUE(MakeAutoFileName(Named("", "Cap", 3, 2), out, sizeof out));
   EXPECT_STREQ(out, "Cap3.pcx");
 
-  Settings s = Named("C:", "Cap", 9999, 1);
-  AdvanceCaptureNumber(&s);
-  EXPECT_EQ(s.NextCaptureNumber, 1);
-  AdvanceCaptureNumber(&s);
-  EXPECT_EQ(s.NextCaptureNumber, 2);
+  // Every number outside 1 to 9998 starts again at 1, the largest int too.
+  const std::int32_t advanced[][2] = {{INT32_MIN, 1}, {-1, 1}, {0, 1},         {1, 2},
+                                      {9998, 9999},   {9999, 1}, {10000, 1}, {INT32_MAX, 1}};
+  for (const auto& [from, to] : advanced) {
+    Settings s = Named("C:", "Cap", from, 1);
+    AdvanceCaptureNumber(&s);
+    EXPECT_EQ(s.NextCaptureNumber, to) << from;
+  }
 
   const std::string longDir = "C:\\" + std::string(250, 'd');
   EXPECT_FALSE(MakeAutoFileName(Named(longDir.c_str(), "Cap", 7, 1), out, sizeof out));
