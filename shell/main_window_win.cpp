@@ -9,6 +9,7 @@
 #include "shell/dialogs_win.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
+#include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
 #include "shell/viewer_win.h"
@@ -50,6 +51,7 @@ LRESULT OnCreate(HWND window) {
   g_shell.capture = CaptureInfo{};
   RewriteSystemMenu(window);
   LoadShellSettings(g_shell);
+  RemoveStaleCaptureTemporaries(g_shell);
   ArmHotKey(g_shell);
   return 0;
 }

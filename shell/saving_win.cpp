@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/writer_file.h"
 #include "formats/writers.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
@@ -108,6 +109,11 @@ void RememberCapDirectory(ShellState& shell, const char* chosen, std::size_t fil
   std::memcpy(shell.settings.CapDir, directory, sizeof directory);
 }
 
+void RemoveStaleCaptureTemporaries(const ShellState& shell) {
+  char sample[kFileNameSize];
+  if (MakeAutoFileName(shell.settings, sample, sizeof sample)) RemoveStaleTemporaries(sample);
+}
+
 int GetCaptureFileName(ShellState& shell, char* out) {
   out[0] = '\0';
   return shell.settings.AutoName != 0 ? AutomaticName(shell, out) : AskedName(shell, out);
@@ -139,6 +145,8 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     case Existence::Absent:
       break;
   }
+  // What a killed save left here goes first; this save's own is not open yet.
+  RemoveStaleTemporaries(path);
   FormatSavingText(path, shell.statusText, sizeof shell.statusText);
   ShowStatus(shell.statusText);
   Status s = StatusOk;
