@@ -44,11 +44,12 @@ int AskedName(ShellState& shell, char* out) {
   }
   if (!chose) return 1;
 
-  RememberCapFormat(shell, ofn.nFilterIndex);
-
+  // The chosen type is kept only with a name that holds its extension: a
+  // name refused here is no save, and the settings must not say otherwise.
   char name[kFileNameSize];
   std::snprintf(name, sizeof name, "%s", chosen);
-  if (!ReplaceExtension(name, sizeof name, shell.settings.CapFormat)) return 1;
+  if (!ReplaceExtension(name, sizeof name, static_cast<std::uint16_t>(ofn.nFilterIndex))) return 1;
+  RememberCapFormat(shell, ofn.nFilterIndex);
   std::memcpy(out, name, sizeof name);
 
   RememberCapDirectory(shell, chosen, ofn.nFileOffset);
