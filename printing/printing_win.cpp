@@ -12,6 +12,7 @@
 #include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
 #include "platform/progress.h"
+#include "printing/print_job.h"
 #include "printing/print_layout.h"
 #include "shell/ctl3d_win.h"
 #include "shell/status_window.h"
@@ -152,44 +153,56 @@ Status PreparePage(const ShellState& shell, HDC printer, PrintPlacement* placeme
 
 bool Cancelled() { return g_job.abortFlag != 0; }
 
-// Page and drawing, inside a started document. Any nonzero result has the
-// caller abort the document.
-Status DrawPage(HDC printer, const PrinterRect& area, const std::uint8_t* dib, const DibLayout& image,
-                int printText, const char* text, int textX, int textY) {
-  if (StartPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  if (Cancelled()) return StatusCancelled;
-  SendProgress(g_job.channel, 25);
-  PrintAbortProc(printer, 0);
-  if (Cancelled()) return StatusCancelled;
+// What the page is drawn from, for the spooler's calls below.
+struct PageDrawing {
+  HDC printer;
+  PrinterRect area;
+  const std::uint8_t* dib;
+  DibLayout image;
+  int printText;
+  const char* text;
+  int textX;
+  int textY;
+};
 
-  StretchDIBits(printer, area.left, area.top, area.width, area.height, 0, 0, image.width, image.height,
-                dib + image.pixelOffset, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCCOPY);
-  if (printText != 0 && text != nullptr && text[0] != '\0') {
-    TextOutA(printer, textX, textY, text, static_cast<int>(std::strlen(text)));
-  }
-  SendProgress(g_job.channel, 50);
-  PrintAbortProc(printer, 0);
-  if (Cancelled()) return StatusCancelled;
+PageDrawing& DrawingOf(void* context) { return *static_cast<PageDrawing*>(context); }
 
-  // A page or document the spooler refuses did not print: say so.
-  if (EndPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  if (EndDoc(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  SendProgress(g_job.channel, 100);
-  PrintAbortProc(printer, 0);
-  return StatusOk;
+bool StartThePage(void* c) { return StartPage(DrawingOf(c).printer) >= 1; }
+
+// StretchDIBits answers 0 (no lines drawn) or GDI_ERROR for a bitmap the
+// driver refused.
+bool DrawTheImage(void* c) {
+  const PageDrawing& d = DrawingOf(c);
+  const int lines = StretchDIBits(d.printer, d.area.left, d.area.top, d.area.width, d.area.height, 0, 0,
+                                  d.image.width, d.image.height, d.dib + d.image.pixelOffset,
+                                  reinterpret_cast<const BITMAPINFO*>(d.dib), DIB_RGB_COLORS, SRCCOPY);
+  return lines != 0 && lines != static_cast<int>(GDI_ERROR);
 }
 
-Status SpoolDocument(HDC printer, const char* documentName, const PrinterRect& area, const std::uint8_t* dib,
-                     const DibLayout& image, int printText, const char* text, int textX, int textY) {
+void DrawTheText(void* c) {
+  const PageDrawing& d = DrawingOf(c);
+  if (d.printText != 0 && d.text != nullptr && d.text[0] != '\0') {
+    TextOutA(d.printer, d.textX, d.textY, d.text, static_cast<int>(std::strlen(d.text)));
+  }
+}
+
+// A page or document the spooler refuses did not print: say so.
+bool EndThePage(void* c) { return EndPage(DrawingOf(c).printer) >= 1; }
+bool EndTheDocument(void* c) { return EndDoc(DrawingOf(c).printer) >= 1; }
+// Nothing of an aborted document reaches the printer.
+void AbortTheDocument(void* c) { AbortDoc(DrawingOf(c).printer); }
+void PollTheJob(void* c) { PrintAbortProc(DrawingOf(c).printer, 0); }
+bool JobCancelled(void*) { return Cancelled(); }
+
+Status SpoolDocument(const char* documentName, PageDrawing& drawing) {
   DOCINFOA doc;
   std::memset(&doc, 0, sizeof doc);
   doc.cbSize = kDocInfoSize;
   doc.lpszDocName = documentName;
-  if (StartDocA(printer, &doc) < 1) return StatusPrintJobFailed;
-  const Status status = DrawPage(printer, area, dib, image, printText, text, textX, textY);
-  // Nothing of an aborted document reaches the printer.
-  if (status != StatusOk) AbortDoc(printer);
-  return status;
+  if (StartDocA(drawing.printer, &doc) < 1) return StatusPrintJobFailed;
+  const PrintSpooler spooler = {&drawing,   StartThePage,     DrawTheImage, DrawTheText, EndThePage,
+                                EndTheDocument, AbortTheDocument, PollTheJob,   JobCancelled};
+  return SpoolPrintedPage(spooler, g_job.channel);
 }
 
 }  // namespace
@@ -289,8 +302,8 @@ Status PrintDib(HWND statusWindow, HINSTANCE, HDC printer, MemHandle dib, HPALET
   // Cancelled before the document started: there is nothing to abort.
   if (Cancelled()) return StatusCancelled;
   PaletteSelection selected((raster & RC_PALETTE) != 0 ? printer : nullptr, palette);
-  return SpoolDocument(printer, documentName != nullptr ? documentName : kProductName, area, lock.data(), image,
-                       printText, text, textX, textY);
+  PageDrawing drawing{printer, area, lock.data(), image, printText, text, textX, textY};
+  return SpoolDocument(documentName != nullptr ? documentName : kProductName, drawing);
 }
 
 BOOL CALLBACK PrintAbortProc(HDC, int) {

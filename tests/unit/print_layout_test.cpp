@@ -4,8 +4,12 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
+#include "printing/print_job.h"
 #include "printing/print_layout.h"
+#include "progress_probe.h"
 
 namespace {
 
@@ -135,6 +139,73 @@ TEST(PrintDocumentName, FileNamePartOrTheProductName) {
   EXPECT_STREQ(PrintDocumentName("\\\\server\\share\\a b\\x.tif"), "x.tif");
   EXPECT_STREQ(PrintDocumentName(""), "Pictrap");
   EXPECT_STREQ(PrintDocumentName(nullptr), "Pictrap");
+}
+
+}  // namespace
+
+namespace {
+
+// A spooler that logs its calls and refuses the one named; the user's
+// Cancel is seen at the chosen poll, or (poll -1) by the abort procedure the
+// spooler runs inside the refused call.
+struct ScriptedSpooler {
+  std::string failing;
+  int cancelAtPoll;
+  std::string log;
+  int polls = 0;
+  bool cancelSeen = false;
+
+  static ScriptedSpooler& Of(void* c) { return *static_cast<ScriptedSpooler*>(c); }
+  static bool Step(void* c, const char* name) {
+    ScriptedSpooler& s = Of(c);
+    s.log += std::string(name) + " ";
+    if (s.failing != name) return true;
+    s.cancelSeen = s.cancelAtPoll == -1;
+    return false;
+  }
+  PrintSpooler Calls() {
+    return {this,
+            [](void* c) { return Step(c, "page"); },
+            [](void* c) { return Step(c, "image"); },
+            [](void* c) { Step(c, "text"); },
+            [](void* c) { return Step(c, "end-page"); },
+            [](void* c) { return Step(c, "end-doc"); },
+            [](void* c) { Step(c, "abort"); },
+            [](void* c) { Step(c, "poll"), ++Of(c).polls; },
+            [](void* c) {
+              const ScriptedSpooler& s = Of(c);
+              return s.cancelSeen || (s.cancelAtPoll > 0 && s.polls >= s.cancelAtPoll);
+            }};
+  }
+};
+
+TEST(PrintJob, EveryRefusalAndCancelAbortsTheDocument) {
+  const struct {
+    const char* failing;
+    int cancelAtPoll;
+    Status status;
+    const char* log;
+    std::vector<unsigned> progress;
+  } cases[] = {
+      {"", 0, StatusOk, "page poll image text poll end-page end-doc poll ", {25, 50, 100}},
+      // A driver that draws nothing prints no blank page: 902, and no text.
+      {"image", 0, StatusPrintJobFailed, "page poll image abort ", {25}},
+      {"page", 0, StatusPrintJobFailed, "page abort ", {}},
+      {"end-page", 0, StatusPrintJobFailed, "page poll image text poll end-page abort ", {25, 50}},
+      {"end-doc", 0, StatusPrintJobFailed, "page poll image text poll end-page end-doc abort ", {25, 50}},
+      {"", 1, StatusCancelled, "page poll abort ", {25}},
+      {"", 2, StatusCancelled, "page poll image text poll abort ", {25, 50}},
+      // A step refused because the abort procedure saw the Cancel is a cancel.
+      {"end-page", -1, StatusCancelled, "page poll image text poll end-page abort ", {25, 50}},
+      {"page", -1, StatusCancelled, "page abort ", {}},
+  };
+  for (const auto& c : cases) {
+    ScriptedSpooler spooler{c.failing, c.cancelAtPoll, ""};
+    ProgressProbe probe;
+    EXPECT_EQ(SpoolPrintedPage(spooler.Calls(), probe.channel()), c.status) << c.failing << c.cancelAtPoll;
+    EXPECT_EQ(spooler.log, c.log) << c.failing << c.cancelAtPoll;
+    EXPECT_EQ(probe.sent(), c.progress) << c.failing << c.cancelAtPoll;
+  }
 }
 
 }  // namespace
