@@ -14,6 +14,7 @@
 #include "platform/progress.h"
 #include "printing/print_job.h"
 #include "printing/print_layout.h"
+#include "printing/printer_blocks.h"
 #include "shell/ctl3d_win.h"
 #include "shell/status_window.h"
 
@@ -34,11 +35,6 @@ struct PrintJob {
   int abortFlag;
 };
 PrintJob g_job{};
-
-HGLOBAL FreeBlock(HGLOBAL block) {
-  if (block != nullptr) GlobalFree(block);
-  return nullptr;
-}
 
 // A name inside a DEVNAMES block, or null when its offset or its end lies
 // outside the block.
@@ -82,17 +78,20 @@ BOOL RunPrintDlg(PRINTDLGA* record, DWORD* error) {
   return ok;
 }
 
-// The saved setup holds both blocks or none: a lone block is freed.
-void KeepBoth(HGLOBAL names, HGLOBAL mode, HGLOBAL* devNames, HGLOBAL* devMode) {
-  if (names != nullptr && mode != nullptr) {
-    *devNames = names;
-    *devMode = mode;
-    return;
-  }
-  FreeBlock(names);
-  FreeBlock(mode);
-  *devNames = nullptr;
-  *devMode = nullptr;
+MemHandle AsBlock(HGLOBAL block) { return reinterpret_cast<MemHandle>(block); }
+HGLOBAL AsGlobal(MemHandle block) { return reinterpret_cast<HGLOBAL>(block); }
+
+PrinterBlocks SavedBlocks(const HGLOBAL* devNames, const HGLOBAL* devMode) {
+  return {AsBlock(*devNames), AsBlock(*devMode)};
+}
+
+// `chosen` becomes the saved setup (both blocks, or none: a lone one is
+// freed), and whatever it replaces is freed.
+void KeepSaved(const PrinterBlocks& chosen, HGLOBAL* devNames, HGLOBAL* devMode) {
+  PrinterBlocks saved = SavedBlocks(devNames, devMode);
+  ReplacePrinterBlocks(&saved, chosen);
+  *devNames = AsGlobal(saved.names);
+  *devMode = AsGlobal(saved.mode);
 }
 
 // Every report comes with the status window hidden: the pipeline shows it
@@ -106,15 +105,14 @@ void Report(Status code) {
 // The default printer's blocks, without a dialog, when nothing is saved yet.
 void EnsurePrinterSetup(ShellState& shell) {
   if (shell.printerDevNames != nullptr && shell.printerDevMode != nullptr) return;
-  shell.printerDevNames = FreeBlock(shell.printerDevNames);
-  shell.printerDevMode = FreeBlock(shell.printerDevMode);
+  KeepSaved(PrinterBlocks{}, &shell.printerDevNames, &shell.printerDevMode);
   PRINTDLGA record;
   std::memset(&record, 0, sizeof record);
   record.lStructSize = kPrintDlgSize;
   record.hwndOwner = shell.mainWindow;
   record.Flags = PD_RETURNDEFAULT;
   PrintDlgA(&record);
-  KeepBoth(record.hDevNames, record.hDevMode, &shell.printerDevNames, &shell.printerDevMode);
+  KeepSaved({AsBlock(record.hDevNames), AsBlock(record.hDevMode)}, &shell.printerDevNames, &shell.printerDevMode);
 }
 
 HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
@@ -216,11 +214,13 @@ UINT_PTR CALLBACK PrinterSetupHook(HWND dialog, UINT message, WPARAM, LPARAM) {
 void PrinterSetupWith(PrintDialogRunner runDialog, HWND owner, HINSTANCE instance, HGLOBAL* devNames,
                       HGLOBAL* devMode) {
   if (runDialog == nullptr || devNames == nullptr || devMode == nullptr) return;
-  if (*devNames == nullptr || *devMode == nullptr) {
-    *devNames = FreeBlock(*devNames);
-    *devMode = FreeBlock(*devMode);
-  }
   for (;;) {
+    // The dialog works on copies. The saved blocks stay the program's: a
+    // capture printed while the dialog is open reads them, or stores the
+    // default printer's in their place, and the dialog may free or move the
+    // blocks it is given. Both saved and stored ones are freed below, once
+    // the dialog is closed and no print is running inside it.
+    const PrinterBlocks offered = CopyPrinterBlocks(SavedBlocks(devNames, devMode));
     PRINTDLGA record;
     std::memset(&record, 0, sizeof record);
     record.lStructSize = kPrintDlgSize;
@@ -228,20 +228,21 @@ void PrinterSetupWith(PrintDialogRunner runDialog, HWND owner, HINSTANCE instanc
     record.hInstance = instance;
     record.Flags = PD_PRINTSETUP | PD_ENABLESETUPHOOK;
     record.lpfnSetupHook = PrinterSetupHook;
-    record.hDevMode = *devMode;
-    record.hDevNames = *devNames;
+    record.hDevMode = AsGlobal(offered.mode);
+    record.hDevNames = AsGlobal(offered.names);
     DWORD error = 0;
     const BOOL ok = runDialog(&record, &error);
+    PrinterBlocks returned{AsBlock(record.hDevNames), AsBlock(record.hDevMode)};
     // The saved printer has gone or changed: open again on the default one.
     // Without a saved printer there is nothing to drop, so a second such
     // error ends the setup instead of asking again and again.
-    if (!ok && *devNames != nullptr && (error == PDERR_PRINTERNOTFOUND || error == PDERR_DEFAULTDIFFERENT)) {
-      *devNames = FreeBlock(*devNames);
-      *devMode = FreeBlock(*devMode);
+    if (!ok && offered.names != nullptr && (error == PDERR_PRINTERNOTFOUND || error == PDERR_DEFAULTDIFFERENT)) {
+      ReplacePrinterBlocks(&returned, PrinterBlocks{});
+      KeepSaved(PrinterBlocks{}, devNames, devMode);
       continue;
     }
     // Confirmed or cancelled alike, the setup is what the record now holds.
-    KeepBoth(record.hDevNames, record.hDevMode, devNames, devMode);
+    KeepSaved(returned, devNames, devMode);
     return;
   }
 }
@@ -259,6 +260,8 @@ int PrintCapture(ShellState& shell) {
   }
   Status job = StatusOk;
   {
+    // The saved blocks are read here only, before the job drains any
+    // message: whatever replaces them from then on frees nothing in use.
     OwnedDc printer(CreatePrinterDc(shell.printerDevNames, shell.printerDevMode));
     PrintPlacement placement{};
     const Status ready = PreparePage(shell, printer.get(), &placement);

@@ -9,7 +9,11 @@
 
 #include "printing/print_job.h"
 #include "printing/print_layout.h"
+#include "printing/printer_blocks.h"
 #include "progress_probe.h"
+#ifndef _WIN32
+#include "platform/memory_host.h"
+#endif
 
 namespace {
 
@@ -209,3 +213,60 @@ TEST(PrintJob, EveryRefusalAndCancelAbortsTheDocument) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// What the Print Setup dialog hands back, against what was saved: the
+// saved setup is both chosen blocks or none, and every other block, saved or
+// chosen, is freed exactly once (the sanitizers see a second free).
+TEST(PrinterBlocks, AChoiceReplacesAndFreesTheRest) {
+  enum Pick { None, Fresh, Saved, Lone };
+  const struct {
+    bool saved;
+    Pick names, mode;
+    bool kept;
+  } cases[] = {
+      {false, Fresh, Fresh, true}, {true, Fresh, Fresh, true}, {true, Saved, Saved, true},
+      {true, Saved, Fresh, true},  {true, Fresh, None, false}, {true, None, None, false},
+      {false, None, Lone, false},  {true, Saved, None, false},
+  };
+  for (const auto& c : cases) {
+    const std::size_t live = HostMemLiveBlocks();
+    PrinterBlocks saved = c.saved ? PrinterBlocks{MemAlloc(8), MemAlloc(8)} : PrinterBlocks{};
+    auto pick = [](Pick p, MemHandle old) { return p == Saved ? old : p == None ? nullptr : MemAlloc(8); };
+    const PrinterBlocks chosen{pick(c.names, saved.names), pick(c.mode, saved.mode)};
+    ReplacePrinterBlocks(&saved, chosen);
+    EXPECT_EQ(saved.names, c.kept ? chosen.names : nullptr) << c.saved << c.names << c.mode;
+    EXPECT_EQ(saved.mode, c.kept ? chosen.mode : nullptr) << c.saved << c.names << c.mode;
+    EXPECT_EQ(HostMemLiveBlocks(), live + (c.kept ? 2 : 0)) << c.saved << c.names << c.mode;
+    MemFree(saved.names);
+    MemFree(saved.mode);
+  }
+}
+
+TEST(PrinterBlocks, TheDialogGetsCopiesOrNothing) {
+  const std::size_t live = HostMemLiveBlocks();
+  PrinterBlocks saved{MemAlloc(5), MemAlloc(300)};
+  static_cast<char*>(MemLock(saved.mode))[299] = 'm';
+  MemUnlock(saved.mode);
+  const PrinterBlocks copy = CopyPrinterBlocks(saved);
+  ASSERT_NE(copy.names, nullptr);
+  EXPECT_NE(copy.names, saved.names);
+  EXPECT_NE(copy.mode, saved.mode);
+  EXPECT_EQ(static_cast<char*>(MemLock(copy.mode))[299], 'm');
+  MemUnlock(copy.mode);
+  for (int failing : {0, 1}) {
+    HostMemFailAllocation(failing);
+    const PrinterBlocks none = CopyPrinterBlocks(saved);
+    HostMemFailAllocation(-1);
+    EXPECT_EQ(none.names, nullptr);
+    EXPECT_EQ(none.mode, nullptr);
+  }
+  EXPECT_EQ(CopyPrinterBlocks(PrinterBlocks{saved.names, nullptr}).names, nullptr) << "a lone block is no setup";
+  for (MemHandle h : {saved.names, saved.mode, copy.names, copy.mode}) MemFree(h);
+  EXPECT_EQ(HostMemLiveBlocks(), live);
+}
+
+}  // namespace
+#endif
