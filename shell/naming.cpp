@@ -53,6 +53,24 @@ void AdvanceCaptureNumber(Settings* s) {
   s->NextCaptureNumber = n >= 1 && n < 9999 ? n + 1 : 1;
 }
 
+bool IsFileNameCharacter(char c) {
+  return static_cast<unsigned char>(c) >= 32 && std::strchr("\\/:*?\"<>|", c) == nullptr;
+}
+
+std::size_t RemoveNonFileNameCharacters(char* text, std::size_t* caret) {
+  std::size_t kept = 0, removedBeforeCaret = 0, i = 0;
+  for (; text[i] != '\0'; ++i) {
+    if (IsFileNameCharacter(text[i])) {
+      text[kept++] = text[i];
+    } else if (caret != nullptr && i < *caret) {
+      ++removedBeforeCaret;
+    }
+  }
+  text[kept] = '\0';
+  if (caret != nullptr) *caret -= removedBeforeCaret;
+  return i - kept;
+}
+
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format) {
   // Only a dot in the file name counts: one in a directory name is not an
   // extension, and cutting there would save into another directory.

@@ -132,6 +132,36 @@ TEST(LoadSettings, LongTextsAreCutToTheirBuffers) {
   EXPECT_EQ(s.Mode, 3) << "only 3 characters are read: 123, then corrected";
 }
 
+// The characters no file name may hold, typed or pasted into the prefix or
+// found in the settings file, are dropped; the caret stays after what was
+// typed before it.
+TEST(FileNameCharacters, RefusedWhereverTheyCome) {
+  const struct {
+    const char* text;
+    std::size_t caret;
+    const char* kept;
+    std::size_t removed, newCaret;
+  } cases[] = {
+      {"Cap", 3, "Cap", 0, 3},          {"C:p", 2, "Cp", 1, 1},
+      {"a\\/:*?\"<>|b", 11, "ab", 9, 2}, {"|ab", 0, "ab", 1, 0},
+      {"a\tb\x1f", 3, "ab", 2, 2},     {"x. y-\xe9", 6, "x. y-\xe9", 0, 6},
+      {"", 0, "", 0, 0},
+  };
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    std::size_t caret = c.caret;
+    EXPECT_EQ(RemoveNonFileNameCharacters(text.data(), &caret), c.removed) << c.text;
+    EXPECT_STREQ(text.c_str(), c.kept);
+    EXPECT_EQ(caret, c.newCaret) << c.text;
+  }
+  FakeProfile profile;
+  profile.keys = {{"AutoNamePrefix", "C:a*"}};
+  FakeDisk disk;
+  Settings s;
+  LoadSettings(profile.Store(), Environment(&disk), &s);
+  EXPECT_STREQ(s.AutoNamePrefix, "Ca") << "a prefix from the file keeps only what a name may hold";
+}
+
 TEST(LoadSettings, NextNumberContinuesFromTheDisk) {
   FakeProfile profile;
   profile.keys = {{"CapFormat", "1"}, {"CapDir", "C:\\SHOTS\\"}};
