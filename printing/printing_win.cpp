@@ -11,12 +11,11 @@
 #include "imaging/dib.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
+#include "platform/ctl3d_win.h"
 #include "platform/progress.h"
 #include "printing/print_job.h"
 #include "printing/print_layout.h"
 #include "printing/printer_blocks.h"
-#include "shell/ctl3d_win.h"
-#include "shell/status_window.h"
 
 namespace {
 
@@ -97,22 +96,22 @@ void KeepSaved(const PrinterBlocks& chosen, HGLOBAL* devNames, HGLOBAL* devMode)
 // Every report comes with the status window hidden: the pipeline shows it
 // before the printer is looked up, and no progress goes on behind an error
 // that has ended the print.
-void Report(Status code) {
-  HideStatus();
-  ShowError(kProductName, code);
+void Report(const PrintRequest& request, Status code) {
+  request.hideStatus();
+  ShowError(request.caption, code);
 }
 
 // The default printer's blocks, without a dialog, when nothing is saved yet.
-void EnsurePrinterSetup(ShellState& shell) {
-  if (shell.printerDevNames != nullptr && shell.printerDevMode != nullptr) return;
-  KeepSaved(PrinterBlocks{}, &shell.printerDevNames, &shell.printerDevMode);
+void EnsurePrinterSetup(const PrintRequest& request) {
+  if (*request.devNames != nullptr && *request.devMode != nullptr) return;
+  KeepSaved(PrinterBlocks{}, request.devNames, request.devMode);
   PRINTDLGA record;
   std::memset(&record, 0, sizeof record);
   record.lStructSize = kPrintDlgSize;
-  record.hwndOwner = shell.mainWindow;
+  record.hwndOwner = request.owner;
   record.Flags = PD_RETURNDEFAULT;
   PrintDlgA(&record);
-  KeepSaved({AsBlock(record.hDevNames), AsBlock(record.hDevMode)}, &shell.printerDevNames, &shell.printerDevMode);
+  KeepSaved({AsBlock(record.hDevNames), AsBlock(record.hDevMode)}, request.devNames, request.devMode);
 }
 
 HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
@@ -136,17 +135,17 @@ HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
 
 // The checks before the job: a usable printer, a readable image and room on
 // the page for it.
-Status PreparePage(const ShellState& shell, HDC printer, PrintPlacement* placement) {
+Status PreparePage(const PrintRequest& request, HDC printer, PrintPlacement* placement) {
   if (printer == nullptr) return StatusPrinterDcFailed;
   if (GetDeviceCaps(printer, RASTERCAPS) == 0) return StatusPrinterSetupNoRaster;
   const PrinterPage page = {GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES),
                             GetDeviceCaps(printer, LOGPIXELSX), GetDeviceCaps(printer, LOGPIXELSY)};
   DibLayout image{};
   {
-    MemLockGuard lock(shell.currentImage);
+    MemLockGuard lock(request.image);
     if (CheckDibLayout(lock.data(), lock.size(), &image) != StatusOk) return StatusBadArgument;
   }
-  return LayOutPrintedImage(page, shell.settings.IncFileName != 0, image.width, image.height, placement);
+  return LayOutPrintedImage(page, request.withFileName, image.width, image.height, placement);
 }
 
 bool Cancelled() { return g_job.abortFlag != 0; }
@@ -251,33 +250,33 @@ void PrinterSetup(HWND owner, HINSTANCE instance, HGLOBAL* devNames, HGLOBAL* de
   PrinterSetupWith(RunPrintDlg, owner, instance, devNames, devMode);
 }
 
-int PrintCapture(ShellState& shell) {
-  if (shell.currentImage == nullptr) return 1;
-  EnsurePrinterSetup(shell);
-  if (shell.printerDevNames == nullptr || shell.printerDevMode == nullptr) {
-    Report(StatusNoPrinter);
+int PrintCapture(const PrintRequest& request) {
+  if (request.image == nullptr) return 1;
+  EnsurePrinterSetup(request);
+  if (*request.devNames == nullptr || *request.devMode == nullptr) {
+    Report(request, StatusNoPrinter);
     return 1;
   }
   Status job = StatusOk;
   {
     // The saved blocks are read here only, before the job drains any
     // message: whatever replaces them from then on frees nothing in use.
-    OwnedDc printer(CreatePrinterDc(shell.printerDevNames, shell.printerDevMode));
+    OwnedDc printer(CreatePrinterDc(*request.devNames, *request.devMode));
     PrintPlacement placement{};
-    const Status ready = PreparePage(shell, printer.get(), &placement);
+    const Status ready = PreparePage(request, printer.get(), &placement);
     if (ready != StatusOk) {
-      Report(ready);
+      Report(request, ready);
       return 1;
     }
-    ShowStatus(shell.statusText);
-    job = PrintDib(shell.statusWindow, shell.instance, printer.get(), shell.currentImage, shell.currentPalette,
-                   PrintDocumentName(shell.currentFileName), 0, 0, placement.widthHundredths,
-                   placement.heightHundredths, shell.settings.IncFileName != 0 ? 1 : 0, shell.currentFileName,
-                   placement.textX, placement.textY, 0);
+    request.showStatus(request.statusText);
+    job = PrintDib(request.statusWindow, request.instance, printer.get(), request.image, request.palette,
+                   PrintDocumentName(request.fileName), 0, 0, placement.widthHundredths,
+                   placement.heightHundredths, request.withFileName ? 1 : 0, request.fileName, placement.textX,
+                   placement.textY, 0);
   }
   // The printer context is gone before the job's error is shown.
-  HideStatus();
-  if (job != StatusOk) Report(job);
+  request.hideStatus();
+  if (job != StatusOk) Report(request, job);
   return 0;
 }
 
@@ -306,7 +305,7 @@ Status PrintDib(HWND statusWindow, HINSTANCE, HDC printer, MemHandle dib, HPALET
   if (Cancelled()) return StatusCancelled;
   PaletteSelection selected((raster & RC_PALETTE) != 0 ? printer : nullptr, palette);
   PageDrawing drawing{printer, area, lock.data(), image, printText, text, textX, textY};
-  return SpoolDocument(documentName != nullptr ? documentName : kProductName, drawing);
+  return SpoolDocument(documentName != nullptr ? documentName : PrintDocumentName(nullptr), drawing);
 }
 
 BOOL CALLBACK PrintAbortProc(HDC, int) {

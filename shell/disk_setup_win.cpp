@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "imaging/gdi_guards_win.h"
-#include "shell/ctl3d_win.h"
+#include "platform/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
 #include "shell/saving_win.h"

@@ -3,7 +3,7 @@
 // and the hidden status window, then the message loop.
 #include <windows.h>
 
-#include "shell/ctl3d_win.h"
+#include "platform/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/main_window_win.h"
 #include "shell/settings_win.h"

@@ -4,8 +4,8 @@
 #include "shell/main_window_win.h"
 
 #include "capture/sbhook32.h"
+#include "platform/ctl3d_win.h"
 #include "printing/printing_win.h"
-#include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
