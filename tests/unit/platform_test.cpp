@@ -2,13 +2,11 @@
 // host one, under Wine the Win32 one.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "platform/file_output.h"
 #include "temp_dir.h"
@@ -122,35 +120,6 @@ TEST_F(FileOutput, DeleteAndReplace) {
   fs::permissions(b, fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(ReadAll(b), "read-only");
   EXPECT_EQ(ReadAll(a), "new");
-}
-
-// A new file never replaces one; a file open anywhere is never deleted.
-TEST_F(FileOutput, CreateNewListAndDeleteIfUnused) {
-  const std::string a = PathOf("a.TMP"), b = PathOf("b.TMP");
-  { std::ofstream(a) << "someone's"; }
-  bool taken = false;
-  EXPECT_EQ(FileCreateNew(a.c_str(), &taken), nullptr);
-  EXPECT_TRUE(taken);
-  EXPECT_EQ(FileCreateNew(PathOf("missing-dir/x.TMP").c_str(), &taken), nullptr);
-  EXPECT_FALSE(taken) << "a missing directory is no name in use";
-  EXPECT_EQ(ReadAll(a), "someone's");
-  FileOut* f = FileCreateNew(b.c_str(), &taken);
-  ASSERT_NE(f, nullptr);
-  EXPECT_FALSE(FileDeleteIfUnused(b.c_str())) << "open while written";
-  EXPECT_TRUE(FileFlush(f));
-  EXPECT_TRUE(FileClose(f));
-  fs::create_directory(PathOf("c.TMP"));
-  { std::ofstream(PathOf("d.bmp")) << "d"; }
-  std::vector<std::string> names;
-  EXPECT_TRUE(FileForEachName((dir_.string() + "/").c_str(), "*.TMP",
-                              [](void* c, const char* n) { static_cast<std::vector<std::string>*>(c)->push_back(n); },
-                              &names));
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"a.TMP", "b.TMP"}));
-  EXPECT_TRUE(FileDeleteIfUnused(b.c_str()));
-  EXPECT_FALSE(FileExists(b.c_str()));
-  EXPECT_TRUE(FileExists(a.c_str()));
-  EXPECT_FALSE(FileForEachName(PathOf("missing-dir/").c_str(), "*", [](void*, const char*) {}, nullptr));
 }
 
 #ifndef _WIN32
