@@ -17,7 +17,7 @@
 
 #include "formats/writers.h"
 #include "imaging/dib_win.h"
-#include "printing/printing_win.h"
+#include "shell/print_request_win.h"
 #include "shell/status_window.h"
 
 namespace {
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     LARGE_INTEGER start;
     g_documentEnd.QuadPart = 0;
     QueryPerformanceCounter(&start);
-    if (PrintCapture(g_shell) != 0 || g_documentEnd.QuadPart == 0) return 4;
+    if (PrintCapture(PrintRequestOf(g_shell)) != 0 || g_documentEnd.QuadPart == 0) return 4;
     if (i >= 0) {
       jobs.push_back(Milliseconds(start, g_documentEnd));
     } else {

@@ -15,6 +15,8 @@
 
 // The temporary's own name, "~PT" and eight hex digits and ".TMP".
 constexpr std::size_t kTemporaryNameLength = 15;
+// How many temporary names a save tries before it gives up (200).
+constexpr unsigned kTemporaryNameAttempts = 8;
 
 class WriterFile {
  public:
@@ -31,8 +33,9 @@ class WriterFile {
   bool Seek(std::uint32_t offset);
   std::uint32_t Position() const { return position_; }
   std::uint32_t End() const { return end_; }
-  // Closes the file and puts it in the target's place. A failed close is a
-  // failed write (203); a target that cannot be replaced is 200.
+  // Closes the file and puts it in the target's place. A failed close (or
+  // the failed flush before an earlier file is replaced) is a failed write
+  // (203); a target that cannot be replaced is 200.
   Status Commit();
 
  private:
@@ -51,3 +54,13 @@ class WriterFile {
 // strlen(target) + kTemporaryNameLength + 1 bytes: a name of its own in the
 // target's directory, and never the target's own name, whatever that is.
 void TemporaryNameFor(const char* target, char* out);
+// The name of the `attempt`-th try (0 is the one above): another name of the
+// same form for each attempt, taken when the ones before are in use.
+void TemporaryNameFor(const char* target, unsigned attempt, char* out);
+// True for a file name (no directory) of exactly the form the temporaries
+// have: "~PT" or "~PU", eight digits of 0-9 and A-F, ".TMP".
+bool IsTemporaryName(const char* name);
+// Deletes the temporaries a killed save left in the directory of `target`:
+// only names of that form, never the target's own name, and only files no
+// one has open (a save in progress keeps its own). Returns how many went.
+int RemoveStaleTemporaries(const char* target);

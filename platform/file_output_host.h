@@ -9,7 +9,9 @@ struct HostFileFaults {
   int shortWriteAt = -1;        // the write (0-based, counted from arming) that stores less
   std::uint32_t shortBy = 1;    // how many bytes fewer it stores
   bool failClose = false;
+  bool failFlush = false;
 };
 
 void HostFileSetFaults(const HostFileFaults& faults);  // also resets the write count
 int HostFileWriteCount();                              // writes since arming
+int HostFileFlushCount();                              // flushes since arming

@@ -5,9 +5,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
-
-#include "shell/naming.h"
 
 namespace {
 
@@ -80,5 +79,7 @@ Status HundredthsToPrinterPixels(std::int32_t left, std::int32_t top, std::int32
 
 const char* PrintDocumentName(const char* fileName) {
   if (fileName == nullptr || fileName[0] == '\0') return "Pictrap";
-  return fileName + FileNamePart(fileName);
+  // The spooler shows the part after the last backslash, the path's file name.
+  const char* slash = std::strrchr(fileName, '\\');
+  return slash != nullptr ? slash + 1 : fileName;
 }

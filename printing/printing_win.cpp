@@ -11,10 +11,11 @@
 #include "imaging/dib.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
+#include "platform/ctl3d_win.h"
 #include "platform/progress.h"
+#include "printing/print_job.h"
 #include "printing/print_layout.h"
-#include "shell/ctl3d_win.h"
-#include "shell/status_window.h"
+#include "printing/printer_blocks.h"
 
 namespace {
 
@@ -33,11 +34,6 @@ struct PrintJob {
   int abortFlag;
 };
 PrintJob g_job{};
-
-HGLOBAL FreeBlock(HGLOBAL block) {
-  if (block != nullptr) GlobalFree(block);
-  return nullptr;
-}
 
 // A name inside a DEVNAMES block, or null when its offset or its end lies
 // outside the block.
@@ -81,39 +77,41 @@ BOOL RunPrintDlg(PRINTDLGA* record, DWORD* error) {
   return ok;
 }
 
-// The saved setup holds both blocks or none: a lone block is freed.
-void KeepBoth(HGLOBAL names, HGLOBAL mode, HGLOBAL* devNames, HGLOBAL* devMode) {
-  if (names != nullptr && mode != nullptr) {
-    *devNames = names;
-    *devMode = mode;
-    return;
-  }
-  FreeBlock(names);
-  FreeBlock(mode);
-  *devNames = nullptr;
-  *devMode = nullptr;
+MemHandle AsBlock(HGLOBAL block) { return reinterpret_cast<MemHandle>(block); }
+HGLOBAL AsGlobal(MemHandle block) { return reinterpret_cast<HGLOBAL>(block); }
+
+PrinterBlocks SavedBlocks(const HGLOBAL* devNames, const HGLOBAL* devMode) {
+  return {AsBlock(*devNames), AsBlock(*devMode)};
+}
+
+// `chosen` becomes the saved setup (both blocks, or none: a lone one is
+// freed), and whatever it replaces is freed.
+void KeepSaved(const PrinterBlocks& chosen, HGLOBAL* devNames, HGLOBAL* devMode) {
+  PrinterBlocks saved = SavedBlocks(devNames, devMode);
+  ReplacePrinterBlocks(&saved, chosen);
+  *devNames = AsGlobal(saved.names);
+  *devMode = AsGlobal(saved.mode);
 }
 
 // Every report comes with the status window hidden: the pipeline shows it
 // before the printer is looked up, and no progress goes on behind an error
 // that has ended the print.
-void Report(Status code) {
-  HideStatus();
-  ShowError(kProductName, code);
+void Report(const PrintRequest& request, Status code) {
+  request.hideStatus();
+  ShowError(request.caption, code);
 }
 
 // The default printer's blocks, without a dialog, when nothing is saved yet.
-void EnsurePrinterSetup(ShellState& shell) {
-  if (shell.printerDevNames != nullptr && shell.printerDevMode != nullptr) return;
-  shell.printerDevNames = FreeBlock(shell.printerDevNames);
-  shell.printerDevMode = FreeBlock(shell.printerDevMode);
+void EnsurePrinterSetup(const PrintRequest& request) {
+  if (*request.devNames != nullptr && *request.devMode != nullptr) return;
+  KeepSaved(PrinterBlocks{}, request.devNames, request.devMode);
   PRINTDLGA record;
   std::memset(&record, 0, sizeof record);
   record.lStructSize = kPrintDlgSize;
-  record.hwndOwner = shell.mainWindow;
+  record.hwndOwner = request.owner;
   record.Flags = PD_RETURNDEFAULT;
   PrintDlgA(&record);
-  KeepBoth(record.hDevNames, record.hDevMode, &shell.printerDevNames, &shell.printerDevMode);
+  KeepSaved({AsBlock(record.hDevNames), AsBlock(record.hDevMode)}, request.devNames, request.devMode);
 }
 
 HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
@@ -137,59 +135,71 @@ HDC CreatePrinterDc(HGLOBAL devNames, HGLOBAL devMode) {
 
 // The checks before the job: a usable printer, a readable image and room on
 // the page for it.
-Status PreparePage(const ShellState& shell, HDC printer, PrintPlacement* placement) {
+Status PreparePage(const PrintRequest& request, HDC printer, PrintPlacement* placement) {
   if (printer == nullptr) return StatusPrinterDcFailed;
   if (GetDeviceCaps(printer, RASTERCAPS) == 0) return StatusPrinterSetupNoRaster;
   const PrinterPage page = {GetDeviceCaps(printer, HORZRES), GetDeviceCaps(printer, VERTRES),
                             GetDeviceCaps(printer, LOGPIXELSX), GetDeviceCaps(printer, LOGPIXELSY)};
   DibLayout image{};
   {
-    MemLockGuard lock(shell.currentImage);
+    MemLockGuard lock(request.image);
     if (CheckDibLayout(lock.data(), lock.size(), &image) != StatusOk) return StatusBadArgument;
   }
-  return LayOutPrintedImage(page, shell.settings.IncFileName != 0, image.width, image.height, placement);
+  return LayOutPrintedImage(page, request.withFileName, image.width, image.height, placement);
 }
 
 bool Cancelled() { return g_job.abortFlag != 0; }
 
-// Page and drawing, inside a started document. Any nonzero result has the
-// caller abort the document.
-Status DrawPage(HDC printer, const PrinterRect& area, const std::uint8_t* dib, const DibLayout& image,
-                int printText, const char* text, int textX, int textY) {
-  if (StartPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  if (Cancelled()) return StatusCancelled;
-  SendProgress(g_job.channel, 25);
-  PrintAbortProc(printer, 0);
-  if (Cancelled()) return StatusCancelled;
+// What the page is drawn from, for the spooler's calls below.
+struct PageDrawing {
+  HDC printer;
+  PrinterRect area;
+  const std::uint8_t* dib;
+  DibLayout image;
+  int printText;
+  const char* text;
+  int textX;
+  int textY;
+};
 
-  StretchDIBits(printer, area.left, area.top, area.width, area.height, 0, 0, image.width, image.height,
-                dib + image.pixelOffset, reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCCOPY);
-  if (printText != 0 && text != nullptr && text[0] != '\0') {
-    TextOutA(printer, textX, textY, text, static_cast<int>(std::strlen(text)));
-  }
-  SendProgress(g_job.channel, 50);
-  PrintAbortProc(printer, 0);
-  if (Cancelled()) return StatusCancelled;
+PageDrawing& DrawingOf(void* context) { return *static_cast<PageDrawing*>(context); }
 
-  // A page or document the spooler refuses did not print: say so.
-  if (EndPage(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  if (EndDoc(printer) < 1) return Cancelled() ? StatusCancelled : StatusPrintJobFailed;
-  SendProgress(g_job.channel, 100);
-  PrintAbortProc(printer, 0);
-  return StatusOk;
+bool StartThePage(void* c) { return StartPage(DrawingOf(c).printer) >= 1; }
+
+// StretchDIBits answers 0 (no lines drawn) or GDI_ERROR for a bitmap the
+// driver refused.
+bool DrawTheImage(void* c) {
+  const PageDrawing& d = DrawingOf(c);
+  const int lines = StretchDIBits(d.printer, d.area.left, d.area.top, d.area.width, d.area.height, 0, 0,
+                                  d.image.width, d.image.height, d.dib + d.image.pixelOffset,
+                                  reinterpret_cast<const BITMAPINFO*>(d.dib), DIB_RGB_COLORS, SRCCOPY);
+  return lines != 0 && lines != static_cast<int>(GDI_ERROR);
 }
 
-Status SpoolDocument(HDC printer, const char* documentName, const PrinterRect& area, const std::uint8_t* dib,
-                     const DibLayout& image, int printText, const char* text, int textX, int textY) {
+void DrawTheText(void* c) {
+  const PageDrawing& d = DrawingOf(c);
+  if (d.printText != 0 && d.text != nullptr && d.text[0] != '\0') {
+    TextOutA(d.printer, d.textX, d.textY, d.text, static_cast<int>(std::strlen(d.text)));
+  }
+}
+
+// A page or document the spooler refuses did not print: say so.
+bool EndThePage(void* c) { return EndPage(DrawingOf(c).printer) >= 1; }
+bool EndTheDocument(void* c) { return EndDoc(DrawingOf(c).printer) >= 1; }
+// Nothing of an aborted document reaches the printer.
+void AbortTheDocument(void* c) { AbortDoc(DrawingOf(c).printer); }
+void PollTheJob(void* c) { PrintAbortProc(DrawingOf(c).printer, 0); }
+bool JobCancelled(void*) { return Cancelled(); }
+
+Status SpoolDocument(const char* documentName, PageDrawing& drawing) {
   DOCINFOA doc;
   std::memset(&doc, 0, sizeof doc);
   doc.cbSize = kDocInfoSize;
   doc.lpszDocName = documentName;
-  if (StartDocA(printer, &doc) < 1) return StatusPrintJobFailed;
-  const Status status = DrawPage(printer, area, dib, image, printText, text, textX, textY);
-  // Nothing of an aborted document reaches the printer.
-  if (status != StatusOk) AbortDoc(printer);
-  return status;
+  if (StartDocA(drawing.printer, &doc) < 1) return StatusPrintJobFailed;
+  const PrintSpooler spooler = {&drawing,   StartThePage,     DrawTheImage, DrawTheText, EndThePage,
+                                EndTheDocument, AbortTheDocument, PollTheJob,   JobCancelled};
+  return SpoolPrintedPage(spooler, g_job.channel);
 }
 
 }  // namespace
@@ -203,11 +213,13 @@ UINT_PTR CALLBACK PrinterSetupHook(HWND dialog, UINT message, WPARAM, LPARAM) {
 void PrinterSetupWith(PrintDialogRunner runDialog, HWND owner, HINSTANCE instance, HGLOBAL* devNames,
                       HGLOBAL* devMode) {
   if (runDialog == nullptr || devNames == nullptr || devMode == nullptr) return;
-  if (*devNames == nullptr || *devMode == nullptr) {
-    *devNames = FreeBlock(*devNames);
-    *devMode = FreeBlock(*devMode);
-  }
   for (;;) {
+    // The dialog works on copies. The saved blocks stay the program's: a
+    // capture printed while the dialog is open reads them, or stores the
+    // default printer's in their place, and the dialog may free or move the
+    // blocks it is given. Both saved and stored ones are freed below, once
+    // the dialog is closed and no print is running inside it.
+    const PrinterBlocks offered = CopyPrinterBlocks(SavedBlocks(devNames, devMode));
     PRINTDLGA record;
     std::memset(&record, 0, sizeof record);
     record.lStructSize = kPrintDlgSize;
@@ -215,20 +227,21 @@ void PrinterSetupWith(PrintDialogRunner runDialog, HWND owner, HINSTANCE instanc
     record.hInstance = instance;
     record.Flags = PD_PRINTSETUP | PD_ENABLESETUPHOOK;
     record.lpfnSetupHook = PrinterSetupHook;
-    record.hDevMode = *devMode;
-    record.hDevNames = *devNames;
+    record.hDevMode = AsGlobal(offered.mode);
+    record.hDevNames = AsGlobal(offered.names);
     DWORD error = 0;
     const BOOL ok = runDialog(&record, &error);
+    PrinterBlocks returned{AsBlock(record.hDevNames), AsBlock(record.hDevMode)};
     // The saved printer has gone or changed: open again on the default one.
     // Without a saved printer there is nothing to drop, so a second such
     // error ends the setup instead of asking again and again.
-    if (!ok && *devNames != nullptr && (error == PDERR_PRINTERNOTFOUND || error == PDERR_DEFAULTDIFFERENT)) {
-      *devNames = FreeBlock(*devNames);
-      *devMode = FreeBlock(*devMode);
+    if (!ok && offered.names != nullptr && (error == PDERR_PRINTERNOTFOUND || error == PDERR_DEFAULTDIFFERENT)) {
+      ReplacePrinterBlocks(&returned, PrinterBlocks{});
+      KeepSaved(PrinterBlocks{}, devNames, devMode);
       continue;
     }
     // Confirmed or cancelled alike, the setup is what the record now holds.
-    KeepBoth(record.hDevNames, record.hDevMode, devNames, devMode);
+    KeepSaved(returned, devNames, devMode);
     return;
   }
 }
@@ -237,31 +250,33 @@ void PrinterSetup(HWND owner, HINSTANCE instance, HGLOBAL* devNames, HGLOBAL* de
   PrinterSetupWith(RunPrintDlg, owner, instance, devNames, devMode);
 }
 
-int PrintCapture(ShellState& shell) {
-  if (shell.currentImage == nullptr) return 1;
-  EnsurePrinterSetup(shell);
-  if (shell.printerDevNames == nullptr || shell.printerDevMode == nullptr) {
-    Report(StatusNoPrinter);
+int PrintCapture(const PrintRequest& request) {
+  if (request.image == nullptr) return 1;
+  EnsurePrinterSetup(request);
+  if (*request.devNames == nullptr || *request.devMode == nullptr) {
+    Report(request, StatusNoPrinter);
     return 1;
   }
   Status job = StatusOk;
   {
-    OwnedDc printer(CreatePrinterDc(shell.printerDevNames, shell.printerDevMode));
+    // The saved blocks are read here only, before the job drains any
+    // message: whatever replaces them from then on frees nothing in use.
+    OwnedDc printer(CreatePrinterDc(*request.devNames, *request.devMode));
     PrintPlacement placement{};
-    const Status ready = PreparePage(shell, printer.get(), &placement);
+    const Status ready = PreparePage(request, printer.get(), &placement);
     if (ready != StatusOk) {
-      Report(ready);
+      Report(request, ready);
       return 1;
     }
-    ShowStatus(shell.statusText);
-    job = PrintDib(shell.statusWindow, shell.instance, printer.get(), shell.currentImage, shell.currentPalette,
-                   PrintDocumentName(shell.currentFileName), 0, 0, placement.widthHundredths,
-                   placement.heightHundredths, shell.settings.IncFileName != 0 ? 1 : 0, shell.currentFileName,
-                   placement.textX, placement.textY, 0);
+    request.showStatus(request.statusText);
+    job = PrintDib(request.statusWindow, request.instance, printer.get(), request.image, request.palette,
+                   PrintDocumentName(request.fileName), 0, 0, placement.widthHundredths,
+                   placement.heightHundredths, request.withFileName ? 1 : 0, request.fileName, placement.textX,
+                   placement.textY, 0);
   }
   // The printer context is gone before the job's error is shown.
-  HideStatus();
-  if (job != StatusOk) Report(job);
+  request.hideStatus();
+  if (job != StatusOk) Report(request, job);
   return 0;
 }
 
@@ -289,8 +304,8 @@ Status PrintDib(HWND statusWindow, HINSTANCE, HDC printer, MemHandle dib, HPALET
   // Cancelled before the document started: there is nothing to abort.
   if (Cancelled()) return StatusCancelled;
   PaletteSelection selected((raster & RC_PALETTE) != 0 ? printer : nullptr, palette);
-  return SpoolDocument(printer, documentName != nullptr ? documentName : kProductName, area, lock.data(), image,
-                       printText, text, textX, textY);
+  PageDrawing drawing{printer, area, lock.data(), image, printText, text, textX, textY};
+  return SpoolDocument(documentName != nullptr ? documentName : PrintDocumentName(nullptr), drawing);
 }
 
 BOOL CALLBACK PrintAbortProc(HDC, int) {

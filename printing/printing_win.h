@@ -11,17 +11,36 @@
 
 #include "messages/status.h"
 #include "platform/memory.h"
-#include "shell/shell.h"
 
 // Runs the Print Setup dialog on the saved printer setup (both handles or
 // none) and keeps what the dialog's record holds afterwards.
 void PrinterSetup(HWND owner, HINSTANCE instance, HGLOBAL* devNames, HGLOBAL* devMode);
 UINT_PTR CALLBACK PrinterSetupHook(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Prints the shell's current image on one page of the saved (or default)
-// printer and reports every error itself. 1 when there was no image or it
-// stopped with an error of its own; 0 when the job ran, whatever its status.
-int PrintCapture(ShellState& shell);
+// What PrintCapture reads of the program, which owns all of it. The status
+// window is shown and hidden through the two functions given.
+struct PrintRequest {
+  HWND owner;         // of the default printer's lookup
+  HINSTANCE instance;
+  HWND statusWindow;  // progress and Cancel
+  void (*showStatus)(const char* text);
+  void (*hideStatus)();
+  const char* statusText;  // shown while the job runs
+  const char* caption;     // of the error reports
+  MemHandle image;         // the capture to print, only read
+  HPALETTE palette;        // may be null
+  const char* fileName;    // the saved file's path, empty when it was not saved
+  bool withFileName;       // print it under the image
+  // The saved printer setup, both or none; the default printer's are
+  // stored here when none is saved.
+  HGLOBAL* devNames;
+  HGLOBAL* devMode;
+};
+
+// Prints the current image on one page of the saved (or default) printer
+// and reports every error itself. 1 when there was no image or it stopped
+// with an error of its own; 0 when the job ran, whatever its status.
+int PrintCapture(const PrintRequest& request);
 
 // The print job. Positions and extents in hundredths of an inch, the text
 // position in printer pixels. `instance` and `banding` have no effect.

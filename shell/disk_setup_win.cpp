@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "imaging/gdi_guards_win.h"
-#include "shell/ctl3d_win.h"
+#include "platform/ctl3d_win.h"
 #include "shell/dialog_rules.h"
 #include "shell/dialogs_win.h"
 #include "shell/resource.h"
@@ -34,6 +34,22 @@ constexpr char kPlaceholderName[] = "temp.tmp";
 void EnablePrefix(HWND dialog, bool on) {
   EnableWindow(GetDlgItem(dialog, IDC_PREFIX_LABEL), on ? TRUE : FALSE);
   EnableWindow(GetDlgItem(dialog, IDC_PREFIX), on ? TRUE : FALSE);
+}
+
+// What no file name may hold is taken out as it arrives, typed or pasted,
+// with the caret kept after what was typed and a beep, as the edit refuses
+// a character beyond its limit; a prefix with them would fail every save.
+void RefuseNonFileNameCharacters(HWND edit) {
+  char text[16];  // 3 typed, or a prefix of up to 8 from the settings
+  GetWindowTextA(edit, text, sizeof text);
+  DWORD start = 0, end = 0;
+  SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  std::size_t caret = end;
+  if (RemoveNonFileNameCharacters(text, &caret) == 0) return;
+  // Changes the text again, with nothing left to take out.
+  SetWindowTextA(edit, text);
+  SendMessageA(edit, EM_SETSEL, caret, caret);
+  MessageBeep(MB_OK);
 }
 
 void OnInitDialog(HWND dialog, DiskSetupContext& context) {
@@ -69,6 +85,9 @@ UINT_PTR OnCommand(HWND dialog, DiskSetupContext& context, int id, int notificat
       return FALSE;
     case IDC_ASK_NAME:
       EnablePrefix(dialog, false);
+      return FALSE;
+    case IDC_PREFIX:
+      if (notification == EN_CHANGE) RefuseNonFileNameCharacters(GetDlgItem(dialog, IDC_PREFIX));
       return FALSE;
     case cmb1:
       if (notification != CBN_SELCHANGE) return FALSE;

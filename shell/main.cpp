@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "messages/message_box_place_win.h"
-#include "shell/ctl3d_win.h"
+#include "platform/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/hotkey_check_win.h"
 #include "shell/main_window_win.h"

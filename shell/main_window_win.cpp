@@ -5,15 +5,16 @@
 
 #include "capture/sbhook32.h"
 #include "messages/message_box_place_win.h"
+#include "platform/ctl3d_win.h"
 #include "printing/printing_win.h"
 #include "shell/countdown_win.h"
-#include "shell/ctl3d_win.h"
 #include "shell/dialogs_win.h"
 #include "shell/hotkey_check_win.h"
 #include "shell/hotkey_words.h"
 #include "shell/main_window_rules.h"
 #include "shell/pipeline_win.h"
 #include "shell/resource.h"
+#include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/status_window.h"
 #include "shell/tray_win.h"
@@ -47,6 +48,7 @@ LRESULT OnCreate(HWND window) {
   g_shell.capture = CaptureInfo{};
   RewriteSystemMenu(window);
   LoadShellSettings(g_shell);
+  RemoveStaleCaptureTemporaries(g_shell);
   ArmHotKey(g_shell);
   return 0;
 }

@@ -47,7 +47,28 @@ bool MakeAutoFileName(const Settings& s, char* out, std::size_t size) {
 }
 
 void AdvanceCaptureNumber(Settings* s) {
-  if (++s->NextCaptureNumber > 9999 || s->NextCaptureNumber < 1) s->NextCaptureNumber = 1;
+  // Compared before adding: the number comes from outside (a file name, a
+  // fuzzed record), and adding first overflows at the largest int.
+  const std::int32_t n = s->NextCaptureNumber;
+  s->NextCaptureNumber = n >= 1 && n < 9999 ? n + 1 : 1;
+}
+
+bool IsFileNameCharacter(char c) {
+  return static_cast<unsigned char>(c) >= 32 && std::strchr("\\/:*?\"<>|", c) == nullptr;
+}
+
+std::size_t RemoveNonFileNameCharacters(char* text, std::size_t* caret) {
+  std::size_t kept = 0, removedBeforeCaret = 0, i = 0;
+  for (; text[i] != '\0'; ++i) {
+    if (IsFileNameCharacter(text[i])) {
+      text[kept++] = text[i];
+    } else if (caret != nullptr && i < *caret) {
+      ++removedBeforeCaret;
+    }
+  }
+  text[kept] = '\0';
+  if (caret != nullptr) *caret -= removedBeforeCaret;
+  return i - kept;
 }
 
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format) {

@@ -24,6 +24,12 @@ int PathRootLength(const char* path);
 bool MakeAutoFileName(const Settings& settings, char* out, std::size_t size);
 // Counts the next capture number on: 1, 2, ..., 9999, 1, ...
 void AdvanceCaptureNumber(Settings* settings);
+// False for what no file name may hold: \ / : * ? " < > | and the control
+// characters below a blank.
+bool IsFileNameCharacter(char c);
+// Removes those from `text` in place and returns how many went; `*caret`
+// (if given), a position in the text, moves back by those before it.
+std::size_t RemoveNonFileNameCharacters(char* text, std::size_t* caret);
 // Cuts the file name at its last dot and appends the format's extension.
 // False when the result would not fit.
 bool ReplaceExtension(char* path, std::size_t size, std::uint16_t format);

@@ -17,8 +17,8 @@
 #include "imaging/greyscale.h"
 #include "messages/message_box_place_win.h"
 #include "messages/sbmsg32.h"
-#include "printing/printing_win.h"
 #include "shell/pipeline_rules.h"
+#include "shell/print_request_win.h"
 #include "shell/saving_win.h"
 #include "shell/status_window.h"
 #include "shell/viewer_win.h"
@@ -193,7 +193,7 @@ void SaveToDisk(ShellState& s) {
 void SendToPrinter(ShellState& s) {
   FormatPrintingText(s.currentFileName, s.statusText, sizeof s.statusText);
   ShowStatus(s.statusText);
-  PrintCapture(s);  // reports its own errors
+  PrintCapture(PrintRequestOf(s));  // reports its own errors
   HideStatus();
 }
 

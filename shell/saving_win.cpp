@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/writer_file.h"
 #include "formats/writers.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/message_box_place_win.h"
@@ -45,11 +46,12 @@ int AskedName(ShellState& shell, char* out) {
   }
   if (!chose) return 1;
 
-  RememberCapFormat(shell, ofn.nFilterIndex);
-
+  // The chosen type is kept only with a name that holds its extension: a
+  // name refused here is no save, and the settings must not say otherwise.
   char name[kFileNameSize];
   std::snprintf(name, sizeof name, "%s", chosen);
-  if (!ReplaceExtension(name, sizeof name, shell.settings.CapFormat)) return 1;
+  if (!ReplaceExtension(name, sizeof name, static_cast<std::uint16_t>(ofn.nFilterIndex))) return 1;
+  RememberCapFormat(shell, ofn.nFilterIndex);
   std::memcpy(out, name, sizeof name);
 
   RememberCapDirectory(shell, chosen, ofn.nFileOffset);
@@ -110,6 +112,11 @@ void RememberCapDirectory(ShellState& shell, const char* chosen, std::size_t fil
   std::memcpy(shell.settings.CapDir, directory, sizeof directory);
 }
 
+void RemoveStaleCaptureTemporaries(const ShellState& shell) {
+  char sample[kFileNameSize];
+  if (MakeAutoFileName(shell.settings, sample, sizeof sample)) RemoveStaleTemporaries(sample);
+}
+
 int GetCaptureFileName(ShellState& shell, char* out) {
   out[0] = '\0';
   return shell.settings.AutoName != 0 ? AutomaticName(shell, out) : AskedName(shell, out);
@@ -142,6 +149,8 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     case Existence::Absent:
       break;
   }
+  // What a killed save left here goes first; this save's own is not open yet.
+  RemoveStaleTemporaries(path);
   FormatSavingText(path, shell.statusText, sizeof shell.statusText);
   ShowStatus(shell.statusText);
   Status s = StatusOk;

@@ -25,6 +25,9 @@ void RememberCapFormat(ShellState& shell, unsigned format);
 // drive, which may be gone at the next start.
 void RememberCapDirectory(ShellState& shell, const char* chosen, std::size_t fileOffset);
 
+// Removes the temporaries a killed save left in the capture directory.
+void RemoveStaleCaptureTemporaries(const ShellState& shell);
+
 // 0 when a name was produced into `out` (kFileNameSize bytes); 1 when the
 // user cancelled the Save As dialog or no valid name could be made.
 int GetCaptureFileName(ShellState& shell, char* out);

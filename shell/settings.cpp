@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shell/naming.h"
+
 namespace {
 
 void ReadText(const SettingsStore& store, const char* key, const char* fallback, char* buffer,
@@ -85,6 +87,9 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
   s->CapFormat = static_cast<std::uint16_t>(ReadInt(store, "CapFormat", "0", 3));
   ReadText(store, "CapDir", "", s->CapDir, 128);
   ReadText(store, "AutoNamePrefix", "Cap", s->AutoNamePrefix, 9);
+  // A prefix edited by hand may hold what no file name can: those characters
+  // are dropped, as the dialog refuses them, and every save goes on working.
+  RemoveNonFileNameCharacters(s->AutoNamePrefix, nullptr);
   s->AutoName = static_cast<std::uint16_t>(ReadInt(store, "AutoName", "1", 3));
   // Saving is on by default, so a format must be too: with none, the first
   // capture of a new user would be "saved" without anything being written.

@@ -40,7 +40,7 @@
 #include "imaging/dib_win.h"
 #include "imaging/gdi_guards_win.h"
 #include "printing/print_layout.h"
-#include "printing/printing_win.h"
+#include "shell/print_request_win.h"
 #include "shell/saving_win.h"
 #include "shell/settings_win.h"
 #include "shell/shell.h"
@@ -371,7 +371,7 @@ bool TakeCapture(const char* dibPath, const char* savedAs) {
 
 int PrintAndReport() {
   const DWORD start = GetTickCount();
-  const int result = PrintCapture(g_shell);
+  const int result = PrintCapture(PrintRequestOf(g_shell));
   std::printf("result=%d\nprogress=%s\nms=%lu\nstatusVisible=%d\n", result, g_watch.sent.c_str(),
               static_cast<unsigned long>(GetTickCount() - start), IsWindowVisible(g_shell.statusWindow) ? 1 : 0);
   PrintPrinter();

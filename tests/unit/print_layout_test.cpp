@@ -4,8 +4,16 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
+#include <vector>
 
+#include "printing/print_job.h"
 #include "printing/print_layout.h"
+#include "printing/printer_blocks.h"
+#include "progress_probe.h"
+#ifndef _WIN32
+#include "platform/memory_host.h"
+#endif
 
 namespace {
 
@@ -136,5 +144,73 @@ TEST(PrintDocumentName, FileNamePartOrTheProductName) {
   EXPECT_STREQ(PrintDocumentName(""), "Pictrap");
   EXPECT_STREQ(PrintDocumentName(nullptr), "Pictrap");
 }
+
+}  // namespace
+
+namespace {
+
+// A spooler that logs its calls and refuses the one named; the Cancel is
+// seen from the chosen poll on, or (-1) inside the refused call.
+struct { std::string failing, log; int cancelAt, polls; bool seen; } g_spool;
+
+bool Call(const char* name) {
+  g_spool.log += std::string(name) + " ";
+  g_spool.seen |= g_spool.failing == name && g_spool.cancelAt == -1;
+  return g_spool.failing != name;
+}
+
+const PrintSpooler kScripted = {
+    nullptr, [](void*) { return Call("page"); }, [](void*) { return Call("image"); }, [](void*) { Call("text"); },
+    [](void*) { return Call("end-page"); }, [](void*) { return Call("end-doc"); }, [](void*) { Call("abort"); },
+    [](void*) { Call("poll"), ++g_spool.polls; },
+    [](void*) { return g_spool.seen || (g_spool.cancelAt > 0 && g_spool.polls >= g_spool.cancelAt); }};
+
+// A driver that draws nothing (case 2) prints no blank page: 902, no text.
+TEST(PrintJob, EveryRefusalAndCancelAbortsTheDocument) {
+  const struct { const char* failing; int cancelAt; Status status; const char* log; std::vector<unsigned> sent; }
+  cases[] = {
+      {"", 0, StatusOk, "page poll image text poll end-page end-doc poll ", {25, 50, 100}},
+      {"image", 0, StatusPrintJobFailed, "page poll image abort ", {25}},
+      {"page", 0, StatusPrintJobFailed, "page abort ", {}},
+      {"end-page", 0, StatusPrintJobFailed, "page poll image text poll end-page abort ", {25, 50}},
+      {"end-doc", 0, StatusPrintJobFailed, "page poll image text poll end-page end-doc abort ", {25, 50}},
+      {"", 1, StatusCancelled, "page poll abort ", {25}},
+      {"", 2, StatusCancelled, "page poll image text poll abort ", {25, 50}},
+      {"end-page", -1, StatusCancelled, "page poll image text poll end-page abort ", {25, 50}},
+  };
+  for (const auto& c : cases) {
+    g_spool = {c.failing, "", c.cancelAt, 0, false};
+    ProgressProbe probe;
+    EXPECT_EQ(SpoolPrintedPage(kScripted, probe.channel()), c.status) << c.failing << c.cancelAt;
+    EXPECT_EQ(g_spool.log, c.log) << c.failing << c.cancelAt;
+    EXPECT_EQ(probe.sent(), c.sent) << c.failing << c.cancelAt;
+  }
+}
+
+#ifndef _WIN32
+// What the Print Setup dialog hands back, against what was saved: the saved
+// setup is both chosen blocks or none, every other block is freed exactly
+// once (the sanitizers see a second free), and the dialog gets copies.
+TEST(PrinterBlocks, AChoiceReplacesAndFreesTheRest) {
+  enum Pick { None, Fresh, Saved };
+  const struct { bool saved; Pick names, mode; bool kept; } cases[] = {{false, Fresh, Fresh, true}, {true, Fresh, Fresh, true}, {true, Saved, Saved, true},
+               {true, Saved, Fresh, true},  {true, Fresh, None, false}, {true, None, None, false},
+               {false, None, Fresh, false}, {true, Saved, None, false}};
+  for (const auto& c : cases) {
+    const std::size_t live = HostMemLiveBlocks();
+    PrinterBlocks saved = c.saved ? PrinterBlocks{MemAlloc(8), MemAlloc(8)} : PrinterBlocks{};
+    const PrinterBlocks copy = CopyPrinterBlocks(saved);
+    EXPECT_TRUE(c.saved ? copy.names != saved.names && copy.mode != nullptr : copy.names == nullptr);
+    MemFree(copy.names), MemFree(copy.mode);
+    auto pick = [](Pick p, MemHandle old) { return p == Saved ? old : p == None ? nullptr : MemAlloc(8); };
+    const PrinterBlocks chosen{pick(c.names, saved.names), pick(c.mode, saved.mode)};
+    ReplacePrinterBlocks(&saved, chosen);
+    const PrinterBlocks expected = c.kept ? chosen : PrinterBlocks{};
+    EXPECT_TRUE(saved.names == expected.names && saved.mode == expected.mode) << c.saved << c.names << c.mode;
+    EXPECT_EQ(HostMemLiveBlocks(), live + (c.kept ? 2 : 0)) << c.saved << c.names << c.mode;
+    MemFree(saved.names), MemFree(saved.mode);
+  }
+}
+#endif
 
 }  // namespace

@@ -72,9 +72,14 @@ TEST_P(PrinterSetupRecord, KeepsWhatTheRecordHolds) {
   EXPECT_EQ(first.hwndOwner, owner);
   EXPECT_EQ(first.hInstance, instance);
   EXPECT_EQ(first.lpfnSetupHook, &PrinterSetupHook);
-  // Both saved blocks go in; a lone one is dropped before the dialog.
-  EXPECT_EQ(first.hDevNames, c.saved == Saved::Both ? savedNames : nullptr);
-  EXPECT_EQ(first.hDevMode, c.saved == Saved::Both ? savedMode : nullptr);
+  // Copies of both saved blocks go in, never the saved ones; a lone one is
+  // offered as none.
+  EXPECT_EQ(first.hDevNames != nullptr, c.saved == Saved::Both);
+  EXPECT_EQ(first.hDevMode != nullptr, c.saved == Saved::Both);
+  if (c.saved == Saved::Both) {
+    EXPECT_NE(first.hDevNames, savedNames);
+    EXPECT_NE(first.hDevMode, savedMode);
+  }
   if (c.secondStartsEmpty) {
     EXPECT_EQ(g_calls[1].record.hDevNames, nullptr) << "the second dialog starts on the default printer";
     EXPECT_EQ(g_calls[1].record.hDevMode, nullptr);
@@ -84,9 +89,9 @@ TEST_P(PrinterSetupRecord, KeepsWhatTheRecordHolds) {
       EXPECT_EQ(names, nullptr);
       EXPECT_EQ(mode, nullptr);
       break;
-    case Kept::Saved:
-      EXPECT_EQ(names, savedNames);
-      EXPECT_EQ(mode, savedMode);
+    case Kept::Saved:  // the copies of the saved printer, handed back
+      EXPECT_EQ(names, first.hDevNames);
+      EXPECT_EQ(mode, first.hDevMode);
       break;
     case Kept::Made:
       EXPECT_EQ(names, g_made.at(g_made.size() - 2));

@@ -2,6 +2,7 @@
 // is pinned to.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <string>
@@ -145,6 +146,26 @@ TEST(LoadSettings, LongTextsAreCutToTheirBuffers) {
   EXPECT_EQ(s.Mode, 3) << "only 3 characters are read: 123, then corrected";
 }
 
+// What no file name may hold, typed or pasted into the prefix or found in
+// the settings file, is dropped; the caret stays after what was typed.
+TEST(FileNameCharacters, RefusedWhereverTheyCome) {
+  const struct { const char* text; std::size_t caret; const char* kept; std::size_t removed, newCaret; } cases[] = {{"Cap", 3, "Cap", 0, 3},   {"C:p", 2, "Cp", 1, 1}, {"a\\/:*?\"<>|b", 11, "ab", 9, 2},
+               {"|ab", 0, "ab", 1, 0},    {"a\tb\x1f", 3, "ab", 2, 2}, {"x. y-\xe9", 6, "x. y-\xe9", 0, 6}};
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    std::size_t caret = c.caret;
+    EXPECT_EQ(RemoveNonFileNameCharacters(text.data(), &caret), c.removed) << c.text;
+    EXPECT_STREQ(text.c_str(), c.kept);
+    EXPECT_EQ(caret, c.newCaret) << c.text;
+  }
+  FakeProfile profile;
+  profile.keys = {{"AutoNamePrefix", "C:a*"}};
+  FakeDisk disk;
+  Settings s;
+  LoadSettings(profile.Store(), Environment(&disk), &s);
+  EXPECT_STREQ(s.AutoNamePrefix, "Ca");
+}
+
 TEST(LoadSettings, NextNumberContinuesFromTheDisk) {
   FakeProfile profile;
   profile.keys = {{"CapFormat", "1"}, {"CapDir", "C:\\SHOTS\\"}};
@@ -235,11 +256,14 @@ TEST(AutoFileName, DirectoryPrefixNumberExtension) {
   ASSERT_TRUE(MakeAutoFileName(Named("", "Cap", 3, 2), out, sizeof out));
   EXPECT_STREQ(out, "Cap3.pcx");
 
-  Settings s = Named("C:", "Cap", 9999, 1);
-  AdvanceCaptureNumber(&s);
-  EXPECT_EQ(s.NextCaptureNumber, 1);
-  AdvanceCaptureNumber(&s);
-  EXPECT_EQ(s.NextCaptureNumber, 2);
+  // Every number outside 1 to 9998 starts again at 1, the largest int too.
+  const std::int32_t advanced[][2] = {{INT32_MIN, 1}, {-1, 1}, {0, 1},         {1, 2},
+                                      {9998, 9999},   {9999, 1}, {10000, 1}, {INT32_MAX, 1}};
+  for (const auto& [from, to] : advanced) {
+    Settings s = Named("C:", "Cap", from, 1);
+    AdvanceCaptureNumber(&s);
+    EXPECT_EQ(s.NextCaptureNumber, to) << from;
+  }
 
   const std::string longDir = "C:\\" + std::string(250, 'd');
   EXPECT_FALSE(MakeAutoFileName(Named(longDir.c_str(), "Cap", 7, 1), out, sizeof out));

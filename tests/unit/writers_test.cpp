@@ -56,9 +56,9 @@ const NamedWriter kWriters[] = {
      }},
 };
 
-std::string TemporaryOf(const std::string& target) {
+std::string TemporaryOf(const std::string& target, unsigned attempt = 0) {
   std::vector<char> out(target.size() + kTemporaryNameLength + 1, 'x');
-  TemporaryNameFor(target.c_str(), out.data());
+  TemporaryNameFor(target.c_str(), attempt, out.data());
   return out.data();
 }
 
@@ -433,6 +433,45 @@ TEST_F(AnyWriter, TargetNamedLikeItsOwnTemporary) {
   std::filesystem::current_path(start);
 }
 
+// Files that happen to have the first temporary names are someone else's:
+// the save takes the next free name, and gives up (200) once all are taken.
+TEST_F(AnyWriter, TakenTemporaryNamesAreLeftAlone) {
+  MemHandle h = MakeDib(6, 4, 8, 256);
+  MemOwner owner(h);
+  const std::string target = PathOf("cap1.img");
+  for (unsigned taken : {1u, kTemporaryNameAttempts}) {
+    for (unsigned attempt = 0; attempt < taken; ++attempt) WriteFile(TemporaryOf(target, attempt), "other");
+    const bool room = taken < kTemporaryNameAttempts;
+    for (const NamedWriter& w : kWriters) {
+      EXPECT_EQ(w.write(nullptr, target.c_str(), h), room ? StatusOk : StatusCreateFailed) << w.name << " " << taken;
+      EXPECT_EQ(Files().size(), taken + (room ? 1u : 0u)) << w.name << ": each name its own, nothing else left";
+      for (unsigned attempt = 0; attempt < taken; ++attempt) {
+        EXPECT_EQ(ReadFile(TemporaryOf(target, attempt)), Bytes({'o', 't', 'h', 'e', 'r'})) << w.name << attempt;
+      }
+    }
+    std::filesystem::remove(target);
+  }
+}
+
+// Only closed files of the temporaries' exact form go: not other names, not
+// a save in progress (its temporary open), not the target itself.
+TEST_F(AnyWriter, StaleTemporariesOnlyClosedOnesOfTheExactForm) {
+  for (const char* n : {"~PT00000001.TMP", "~PU89ABCDEF.TMP", "~pt00000002.tmp", "~PT0000003.TMP", "~PT000000003.TMP",
+                        "~PX00000003.TMP", "~PT0000000G.TMP", "~PT00000003.TMQ", "cap1.bmp", "~PT00000005.TMP"}) {
+    WriteFile(PathOf(n), "x");
+  }
+  std::filesystem::create_directory(PathOf("~PT00000004.TMP"));
+  FileOut* writing = FileCreateNew(PathOf("~PT00000006.TMP").c_str(), nullptr);
+  ASSERT_NE(writing, nullptr);
+  EXPECT_EQ(RemoveStaleTemporaries(PathOf("~pt00000005.tmp").c_str()), 2);
+  EXPECT_EQ(Files().size(), 10u) << "of 12, the closed ~PT00000001.TMP and ~PU89ABCDEF.TMP went";
+  EXPECT_TRUE(FileClose(writing));
+  EXPECT_EQ(RemoveStaleTemporaries(PathOf("cap9.bmp").c_str()), 2) << "closed now, and the target changed";
+  for (unsigned attempt : {0u, kTemporaryNameAttempts - 1}) {
+    EXPECT_TRUE(IsTemporaryName(TemporaryOf("d/~PT0844F429.TMP", attempt).c_str() + 2)) << "its own names too";
+  }
+}
+
 TEST_F(AnyWriter, SuccessReplacesAnEarlierFile) {
   for (const NamedWriter& w : kWriters) {
     MemHandle h = MakeDib(7, 3, 8, 256);
@@ -513,6 +552,30 @@ TEST_F(AnyWriter, CreateAndCloseFailures) {
     HostFileSetFaults(HostFileFaults{});
     EXPECT_EQ(ReadFile(path), Bytes({'k', 'e', 'p', 't'}));
     EXPECT_EQ(Files(), std::vector<std::string>{"c.img"});
+  }
+}
+
+// Flushed before it replaces an earlier file (a failed flush keeps that
+// file: 203); a new name is not flushed.
+TEST_F(AnyWriter, FlushBeforeReplacingAnEarlierFile) {
+  MemHandle h = MakeDib(5, 5, 24, 0);
+  MemOwner owner(h);
+  const std::string path = PathOf("f.img");
+  const struct { bool earlier, failFlush; Status status; int flushes; } cases[] = {{false, false, StatusOk, 0}, {true, false, StatusOk, 1}, {true, true, StatusWriteFailed, 1},
+                     {false, true, StatusOk, 0}};
+  for (const NamedWriter& w : kWriters) {
+    for (const auto& c : cases) {
+      std::filesystem::remove(path);
+      if (c.earlier) WriteFile(path, "earlier");
+      HostFileFaults faults;
+      faults.failFlush = c.failFlush;
+      HostFileSetFaults(faults);
+      EXPECT_EQ(w.write(nullptr, path.c_str(), h), c.status) << w.name << c.earlier << c.failFlush;
+      EXPECT_EQ(HostFileFlushCount(), c.flushes) << w.name << c.earlier << c.failFlush;
+      HostFileSetFaults(HostFileFaults{});
+      EXPECT_EQ(Files(), std::vector<std::string>{"f.img"});
+      EXPECT_TRUE(c.status == StatusOk || ReadFile(path).size() == 7) << w.name << ": the earlier file stays";
+    }
   }
 }
 

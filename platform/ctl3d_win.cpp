@@ -1,5 +1,5 @@
 // CTL3D32 by ordinal, looked up once when the program starts.
-#include "shell/ctl3d_win.h"
+#include "platform/ctl3d_win.h"
 
 namespace {
 
