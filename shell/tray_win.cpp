@@ -8,6 +8,7 @@
 
 #include "shell/hotkey_words.h"
 #include "shell/main_window_win.h"
+#include "shell/pipeline_win.h"
 #include "shell/resource.h"
 
 static_assert(sizeof(NOTIFYICONDATAA{}.szTip) == kTrayTipSize);
@@ -147,7 +148,15 @@ void RemoveTrayIcon(const ShellState& shell) {
 bool HandleTrayMessage(ShellState& shell, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kTrayMessage) {
     const UINT mouse = static_cast<UINT>(lParam);
-    if (wParam == kTrayIconId && (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP)) OpenCommandMenu(shell.mainWindow);
+    if (wParam == kTrayIconId && (mouse == WM_LBUTTONUP || mouse == WM_RBUTTONUP)) {
+      // While busy (a capture or a countdown) the system menu does not open
+      // either: the click gets "I'm Busy!". The menu's modal loop would
+      // otherwise run inside the capture's own message dispatch and hold the
+      // capture up, with the foreground taken from the user's application,
+      // until the menu was closed.
+      if (shell.busy) ShowBusyBox();
+      else OpenCommandMenu(shell.mainWindow);
+    }
     return true;
   }
   if (g_tray.taskbarCreated != 0 && message == g_tray.taskbarCreated) {
