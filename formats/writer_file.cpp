@@ -42,8 +42,6 @@ void RemoveIfStale(void* context, const char* name) {
 
 }  // namespace
 
-void TemporaryNameFor(const char* target, char* out) { TemporaryNameFor(target, 0, out); }
-
 void TemporaryNameFor(const char* target, unsigned attempt, char* out) {
   const std::size_t directory = DirectoryLength(target);
   // A short name, so that a target near the path-length limit still has a

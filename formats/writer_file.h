@@ -50,12 +50,11 @@ class WriterFile {
   std::uint32_t end_ = 0;
 };
 
-// Writes the temporary name for `target` into `out`, which holds at least
-// strlen(target) + kTemporaryNameLength + 1 bytes: a name of its own in the
-// target's directory, and never the target's own name, whatever that is.
-void TemporaryNameFor(const char* target, char* out);
-// The name of the `attempt`-th try (0 is the one above): another name of the
-// same form for each attempt, taken when the ones before are in use.
+// Writes the temporary name of the `attempt`-th try for `target` into `out`,
+// which holds at least strlen(target) + kTemporaryNameLength + 1 bytes: a
+// name of its own in the target's directory, and never the target's own
+// name, whatever that is. Each attempt gives another name of the same form,
+// taken when the ones before are in use.
 void TemporaryNameFor(const char* target, unsigned attempt, char* out);
 // True for a file name (no directory) of exactly the form the temporaries
 // have: "~PT" or "~PU", eight digits of 0-9 and A-F, ".TMP".

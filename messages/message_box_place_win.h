@@ -1,7 +1,8 @@
 // Message boxes on the monitor the user is working on. Both binaries show
-// them (SHOTBOX its own, SBMSG32 the status sentences) on SHOTBOX's one
-// thread; the system places a box by its owner, SHOTBOX's icon or its status
-// window, not by the window the user works in.
+// them (SHOTBOX its own, SBMSG32 the status sentences), on SHOTBOX's main
+// thread or, for the notices given while it is busy, on short threads of
+// their own; the system places a box by its owner, SHOTBOX's icon or its
+// status window, not by the window the user works in.
 #pragma once
 
 #include <windows.h>
