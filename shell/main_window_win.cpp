@@ -94,6 +94,14 @@ bool g_keepIconPending = false;
 bool g_remapIcon = false;
 int g_iconStrikes = 0;
 
+// Only Wine's X11 driver maps the frame before it asks for the restore; on
+// Windows a refused restore leaves the taskbar button as it was, and hiding
+// and showing the window again would only make the button flicker and move.
+bool RestoreMapsTheFrame() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 void KeepIconLater(HWND window, bool remap) {
   g_remapIcon |= remap;
   if (g_keepIconPending) return;
@@ -156,7 +164,7 @@ LRESULT OnSysCommand(HWND window, WPARAM wParam, LPARAM lParam) {
   // window manager, the taskbar button) leaves it an icon, and the icon is
   // mapped as one again in case the window manager opened its frame first.
   if (IsRestoreRequest(static_cast<std::uint32_t>(wParam))) {
-    KeepIconLater(window, true);
+    KeepIconLater(window, RestoreMapsTheFrame());
     return 0;
   }
   if (g_shell.busy) {
