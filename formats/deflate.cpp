@@ -391,7 +391,7 @@ bool DeflateCoder::CodeBlock(bool last) {
   BuildCodeLengths(litFreq, kLitCodes, 15, lengths);
   std::uint8_t* distLengths = lengths + kLitCodes;
   BuildCodeLengths(distFreq, kDistCodes, 15, distLengths);
-  if (distLengths[0] == 0 && distLengths[1] == 0) {
+  if (std::all_of(distFreq, distFreq + kDistCodes, [](std::uint32_t f) { return f == 0; })) {
     // No match: RFC 1951 allows an empty distance code, but a complete one
     // of two symbols is what every decoder takes.
     distLengths[0] = distLengths[1] = 1;
