@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64
   xvfb xdotool xauth x11-utils x11-xkb-utils
-  imagemagick libtiff-tools netpbm xclip
+  imagemagick libtiff-tools netpbm pngcheck zlib1g-dev xclip
   python3 python3-pil python3-pytest python3-pefile
   ghostscript poppler-utils
   nsis
