@@ -249,6 +249,10 @@ Status EncodePng(ProgressChannel* status, const std::uint8_t* block, std::size_t
   return StatusOk;
 }
 
+std::uint32_t PixelsPerMetre(std::uint32_t dotsPerInch) {
+  return static_cast<std::uint32_t>((std::uint64_t{dotsPerInch} * 10000 + 127) / 254);
+}
+
 Status WritePngFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint32_t pixelsPerMetre) {
   if (fileName == nullptr || dib == nullptr) return StatusBadArgument;
   MemLockGuard lock(dib);

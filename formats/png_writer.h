@@ -37,6 +37,9 @@ void FilterPngRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t*
 // output, read as signed bytes, has the smallest sum of magnitudes.
 PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n);
 
+// A resolution in dots per inch as pHYs keeps it: pixels per metre, rounded.
+std::uint32_t PixelsPerMetre(std::uint32_t dotsPerInch);
+
 // Takes `n` bytes of the file; false stops the coding.
 using PngOutput = bool (*)(void* context, const std::uint8_t* data, std::uint32_t n);
 

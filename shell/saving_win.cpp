@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/png_writer.h"
 #include "formats/writers.h"
 #include "imaging/gdi_guards_win.h"
 #include "messages/sbmsg32.h"
@@ -65,6 +66,14 @@ Existence TargetExistence(const char* path) {
   if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return Existence::Present;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Existence::Absent : Existence::Unknown;
+}
+
+// The display's resolution for the PNG's pHYs chunk: its logical inches,
+// 0.0254 m each, rounded to whole pixels per metre.
+std::uint32_t DisplayPixelsPerMetre() {
+  WindowDc screen(nullptr);
+  const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+  return PixelsPerMetre(dpi > 0 ? static_cast<std::uint32_t>(dpi) : 96);
 }
 
 }  // namespace
@@ -131,7 +140,7 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     }
     case Existence::Unknown:
       // Nothing is written where it cannot be told what would be replaced.
-      if (format >= 1 && format <= 3) {
+      if (format >= 1 && format <= 4) {
         ShowError(kProductName, StatusCreateFailed);
         return 0;
       }
@@ -152,6 +161,9 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     case 3:
       s = WriteTiffFile(StatusChannel(), path, image, shell.capture.bitCount == 1 ? kTiffPackBits : kTiffUncompressed,
                         greyFlag, 300);
+      break;
+    case 4:
+      s = WritePngFile(StatusChannel(), path, image, DisplayPixelsPerMetre());
       break;
     default:
       break;

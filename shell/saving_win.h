@@ -10,7 +10,8 @@
 // The file types of the Save As and Disk Saving Setup dialogs, in the order
 // of CapFormat; each bar becomes a terminator.
 constexpr char kSaveFilter[] =
-    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF||";
+    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF|"
+    "PNG - Portable Network Graphics|*.PNG||";
 void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]);
 
 // What the Save As and Disk Saving Setup dialogs share: the file dialog's

@@ -226,6 +226,12 @@ TEST_F(PngWriter, ProgressEveryEightRowsAndHostileHeaders) {
   EXPECT_EQ(Files(), std::vector<std::string>{"p.png"});
 }
 
+TEST(PngResolution, DotsPerInchToPixelsPerMetre) {
+  const std::pair<std::uint32_t, std::uint32_t> table[] = {{96, 3780}, {72, 2835}, {120, 4724}, {144, 5669},
+                                                           {1, 39},    {0, 0},     {600, 23622}};
+  for (auto [dpi, ppm] : table) EXPECT_EQ(PixelsPerMetre(dpi), ppm) << dpi;
+}
+
 // The coder alone: streams at the edges of its blocks and stored pieces, in
 // pieces of every size, each inflated and compared.
 TEST(Deflate, StreamsInflateToTheirInput) {
