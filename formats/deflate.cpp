@@ -443,40 +443,45 @@ bool DeflateCoder::CodeBlock(bool last) {
         PutBits(clCodes[s].bits, clCodes[s].length);
         if (s >= 16) PutBits(described[i].extra, kRepeatExtraBits[s - 16]);
       }
-      // The symbols go out through locals: every byte stored through the
-      // output pointer could alias the members, which the compiler would
-      // otherwise reload after each store.
+      // Whole bytes go out after each symbol without a test: eight bytes
+      // are stored (little-endian, as the bits go out), as many as are
+      // complete are kept. Fewer than 8 bits wait, so even a match's 48
+      // bits fit the accumulator.
+      while (bitCount_ >= 8) {
+        out_[outUsed_++] = static_cast<std::uint8_t>(bits_);
+        bits_ >>= 8;
+        bitCount_ -= 8;
+      }
       std::uint64_t bits = bits_;
       unsigned used = bitCount_;
       std::uint8_t* o = out_ + outUsed_;
-      auto put = [&](std::uint32_t value, unsigned n) {
-        bits |= std::uint64_t{value} << used;
-        used += n;
-        if (used >= 32) {
-          const auto word = static_cast<std::uint32_t>(bits);
-          o[0] = static_cast<std::uint8_t>(word);
-          o[1] = static_cast<std::uint8_t>(word >> 8);
-          o[2] = static_cast<std::uint8_t>(word >> 16);
-          o[3] = static_cast<std::uint8_t>(word >> 24);
-          o += 4;
-          bits >>= 32;
-          used -= 32;
-        }
+      auto flush = [&] {
+        const std::uint64_t le = bits;
+        std::uint8_t piece[8];
+        for (int k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(le >> (8 * k));
+        std::memcpy(o, piece, 8);
+        o += used >> 3;
+        bits >>= used & ~7u;
+        used &= 7;
       };
       for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t v = symbols_[i];
         if ((v & kMatchFlag) == 0) {
-          put(litCodes[v].bits, litCodes[v].length);
-          continue;
+          bits |= std::uint64_t{litCodes[v].bits} << used;
+          used += litCodes[v].length;
+        } else {
+          const std::uint32_t len = (v >> 15) & 0x1FF;
+          const std::uint32_t d = v & 0x7FFF;
+          const unsigned lc = kLengthCodeOf[len];
+          const Code& l = litCodes[257 + lc];
+          bits |= std::uint64_t{l.bits | (len - kLengthBase[lc]) << l.length} << used;
+          used += l.length + kLengthExtra[lc];
+          const unsigned dc = DistCodeOf(d);
+          const Code& c = distCodes[dc];
+          bits |= std::uint64_t{c.bits | (d + 1 - kDistBase[dc]) << c.length} << used;
+          used += c.length + kDistExtra[dc];
         }
-        const std::uint32_t len = (v >> 15) & 0x1FF;
-        const std::uint32_t d = v & 0x7FFF;
-        const unsigned lc = kLengthCodeOf[len];
-        const Code& l = litCodes[257 + lc];
-        put(l.bits | (len - kLengthBase[lc]) << l.length, l.length + kLengthExtra[lc]);
-        const unsigned dc = DistCodeOf(d);
-        const Code& c = distCodes[dc];
-        put(c.bits | (d + 1 - kDistBase[dc]) << c.length, c.length + kDistExtra[dc]);
+        flush();
       }
       bits_ = bits;
       bitCount_ = used;
