@@ -3,8 +3,8 @@
 // No time and no text: two saves of one image are the same bytes.
 #include "formats/png_writer.h"
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -246,6 +246,75 @@ Status EncodePng(ProgressChannel* status, const std::uint8_t* block, std::size_t
   std::uint8_t end[12];
   if (!output(context, end, FrameChunk(end, "IEND", 0))) return StatusWriteFailed;
   SendProgress(status, 100);
+  return StatusOk;
+}
+
+namespace {
+
+// A block that doubles when full: each growth is a new block, the bytes
+// copied over and the old one freed, with the memory interface as it is.
+struct GrowingBlock {
+  MemHandle block;
+  std::size_t used;
+  bool failed;
+};
+
+bool AppendToBlock(void* context, const std::uint8_t* data, std::uint32_t n) {
+  auto* g = static_cast<GrowingBlock*>(context);
+  const std::size_t size = MemSize(g->block);
+  if (size - g->used < n) {
+    MemHandle bigger = MemAlloc(std::max(2 * size, g->used + n));
+    bool copied = false;
+    {
+      MemLockGuard to(bigger), from(g->block);
+      copied = to.data() != nullptr && from.data() != nullptr;
+      if (copied) std::memcpy(to.data(), from.data(), g->used);
+    }
+    if (!copied) {
+      MemFree(bigger);
+      g->failed = true;
+      return false;
+    }
+    MemFree(g->block);
+    g->block = bigger;
+  }
+  MemLockGuard lock(g->block);
+  if (lock.data() == nullptr) {
+    g->failed = true;
+    return false;
+  }
+  std::memcpy(lock.data() + g->used, data, n);
+  g->used += n;
+  return true;
+}
+
+}  // namespace
+
+Status EncodePngToBlock(MemHandle dib, std::uint32_t pixelsPerMetre, MemHandle* png) {
+  if (png == nullptr) return StatusBadArgument;
+  *png = nullptr;
+  MemLockGuard lock(dib);
+  if (lock.data() == nullptr) return StatusBadArgument;
+  // A screen's PNG is mostly under a sixth of its pixels; the block starts there.
+  GrowingBlock g{MemAlloc(std::max<std::size_t>(4096, lock.size() / 6)), 0, false};
+  if (g.block == nullptr) return StatusNoMemory;
+  const Status s = EncodePng(nullptr, lock.data(), lock.size(), pixelsPerMetre, AppendToBlock, &g);
+  if (s != StatusOk) {
+    MemFree(g.block);
+    return g.failed ? Status{StatusNoMemory} : s;
+  }
+  // Trimmed to the file, so that a program that takes the block's size for
+  // the file's finds nothing after IEND; with no memory for that, zeros.
+  MemHandle exact = MemSize(g.block) > g.used ? MemAlloc(g.used) : nullptr;
+  bool copied = false;
+  {
+    MemLockGuard to(exact), from(g.block);
+    copied = to.data() != nullptr && from.data() != nullptr;
+    if (copied) std::memcpy(to.data(), from.data(), g.used);
+  }
+  if (copied) std::swap(g.block, exact);
+  MemFree(exact);
+  *png = g.block;
   return StatusOk;
 }
 

@@ -49,3 +49,9 @@ using PngOutput = bool (*)(void* context, const std::uint8_t* data, std::uint32_
 // of rows.
 Status EncodePng(ProgressChannel* status, const std::uint8_t* block, std::size_t blockSize,
                  std::uint32_t pixelsPerMetre, PngOutput output, void* context);
+
+// The PNG file of a packed DIB in a memory block of its own (for the
+// clipboard), which `*png` receives on StatusOk: StatusBadArgument or
+// StatusNoMemory otherwise. The block holds just the file, but for the
+// rounding of block sizes (and zeros after it when memory ran short).
+Status EncodePngToBlock(MemHandle dib, std::uint32_t pixelsPerMetre, MemHandle* png);

@@ -55,6 +55,9 @@ LRESULT OnCreate(HWND window) {
 }
 
 LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
+  // The clipboard had its last chance to take the PNG (WM_RENDERALLFORMATS
+  // comes before WM_DESTROY).
+  ReleaseClipboardImage(g_shell);
   if (g_shell.busy) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
@@ -151,6 +154,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wParam, lParam);
+    case WM_RENDERFORMAT:
+      RenderClipboardFormat(g_shell, static_cast<UINT>(wParam));
+      return 0;
+    case WM_RENDERALLFORMATS:
+      RenderAllClipboardFormats(g_shell);
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      ReleaseClipboardImage(g_shell);
+      return 0;
     case kCaptureRequestMessage:
       RunCapturePipeline(g_shell);
       return 0;

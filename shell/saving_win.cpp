@@ -68,15 +68,14 @@ Existence TargetExistence(const char* path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Existence::Absent : Existence::Unknown;
 }
 
-// The display's resolution for the PNG's pHYs chunk: its logical inches,
-// 0.0254 m each, rounded to whole pixels per metre.
+}  // namespace
+
 std::uint32_t DisplayPixelsPerMetre() {
+  // Its logical inches, 0.0254 m each; 96 when the screen cannot be asked.
   WindowDc screen(nullptr);
   const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
   return PixelsPerMetre(dpi > 0 ? static_cast<std::uint32_t>(dpi) : 96);
 }
-
-}  // namespace
 
 void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]) {
   std::memcpy(filter, kSaveFilter, sizeof kSaveFilter);

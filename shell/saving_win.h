@@ -35,3 +35,5 @@ int GetCaptureFileName(ShellState& shell, char* out);
 int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const char* path, std::uint16_t format);
 // GetDriveTypeA of the path's root; DRIVE_UNKNOWN when it has none.
 UINT PathDriveType(const char* path);
+// The display's resolution as a PNG's pHYs chunk keeps it, pixels per metre.
+std::uint32_t DisplayPixelsPerMetre();

@@ -10,6 +10,7 @@
 #include "dib_builder.h"
 #include "formats/png_writer.h"
 #include "formats/writers.h"
+#include "platform/memory_host.h"
 #include "progress_probe.h"
 #include "temp_dir.h"
 
@@ -224,6 +225,36 @@ TEST_F(PngWriter, ProgressEveryEightRowsAndHostileHeaders) {
               width > kWriterMaxSide ? StatusBadArgument : StatusOk);
   }
   EXPECT_EQ(Files(), std::vector<std::string>{"p.png"});
+}
+
+// The clipboard's block holds the file's bytes, however often it had to
+// grow; a failed allocation anywhere leaves nothing behind.
+TEST_F(PngWriter, BlockForTheClipboardIsTheFile) {
+  MemHandle h = MakeDib(301, 40, 24, 0);
+  MemOwner owner(h);
+  Fill(h, 9, 256);
+  ASSERT_EQ(WritePngFile(nullptr, PathOf("c.png").c_str(), h, 3780), StatusOk);
+  for (int failing = 0;; ++failing) {
+    const std::size_t live = HostMemLiveBlocks();
+    HostMemFailAllocation(failing);
+    MemHandle png = nullptr;
+    const Status s = EncodePngToBlock(h, 3780, &png);
+    HostMemFailAllocation(-1);
+    if (s == StatusNoMemory) {
+      EXPECT_EQ(png, nullptr);
+      EXPECT_EQ(HostMemLiveBlocks(), live) << "allocation " << failing;
+      continue;
+    }
+    ASSERT_EQ(s, StatusOk);
+    MemOwner pngOwner(png);
+    // Block sizes are rounded; and with no memory to trim it, the block is
+    // the grown one. Either way zeros follow the file.
+    const Bytes block = BlockBytes(png), file = ReadFile(PathOf("c.png"));
+    ASSERT_GE(block.size(), file.size());
+    EXPECT_EQ(Bytes(block.begin(), block.begin() + file.size()), file) << "allocation " << failing << " failing";
+    EXPECT_EQ(std::count(block.begin() + file.size(), block.end(), 0), block.end() - block.begin() - file.size());
+    if (failing > 12) break;
+  }
 }
 
 TEST(PngResolution, DotsPerInchToPixelsPerMetre) {
