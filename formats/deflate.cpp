@@ -327,6 +327,7 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
   std::uint32_t p = done_;
   const std::uint32_t end = end_;
   const std::uint32_t base = base_;  // a local: the stores through the tables could alias a member
+  std::uint32_t misses = 0;
   while (p + kMinMatch <= end) {
     const std::uint32_t here = Load32(w + p);
     const std::uint32_t h = (here * 2654435761u) >> shift;
@@ -348,10 +349,21 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
         table[(Load32(w + q) * 2654435761u) >> shift] = base + q;
       }
       p += len;
+      misses = 0;
     } else {
+      // After 16 literals in a row (noise, anti-aliased text, a
+      // photograph) only every other position is looked up, the one
+      // between going out as a literal too. On screens this is faster and
+      // even a little smaller: noise no longer pushes useful positions out
+      // of the table.
       *sym++ = w[p];
       ++litFreq[w[p]];
       ++p;
+      if (++misses > 16 && p + 1 + kMinMatch <= end) {
+        *sym++ = w[p];
+        ++litFreq[w[p]];
+        ++p;
+      }
     }
   }
   for (; p < end; ++p) {
