@@ -21,7 +21,10 @@ constexpr std::uint32_t kMaxMatch = 258;
 constexpr std::uint32_t kMinMatch = 4;  // what one probe of a 4-byte hash can find
 // Input per block: large enough that the code's description (some 60 to 100
 // bytes) is paid rarely, small enough to follow a screen's changing content.
+// A small stream gets smaller blocks, down to the least, so that the work
+// memory stays well under the size of the stream itself.
 constexpr std::uint32_t kBlockInput = 128 * 1024;
+constexpr std::uint32_t kLeastBlockInput = 16 * 1024;
 constexpr unsigned kMaxHashBits = 15;
 constexpr std::uint32_t kStoredMax = 65535;
 
@@ -222,15 +225,18 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
   // Nothing bigger than the stream itself: a small image keeps its work
   // memory small.
   DeflateSizes z;
-  const std::uint64_t block = std::min<std::uint64_t>(total, std::uint64_t{kBlockInput} + maxPiece);
+  z.blockInput = static_cast<std::uint32_t>(
+      std::clamp<std::uint64_t>(total / 16, kLeastBlockInput, kBlockInput));
+  const std::uint64_t block = std::min<std::uint64_t>(total, std::uint64_t{z.blockInput} + maxPiece);
   z.window = static_cast<std::uint32_t>(
-      std::max<std::uint64_t>(1, std::min<std::uint64_t>(total, std::uint64_t{kWindow} + kBlockInput + maxPiece)));
+      std::max<std::uint64_t>(1, std::min<std::uint64_t>(total, std::uint64_t{kWindow} + z.blockInput + maxPiece)));
   z.symbols = static_cast<std::uint32_t>(std::max<std::uint64_t>(block, 1));
   // Room for the largest block stored, its pieces' headers, the stream's
   // header and trailer and what the bit accumulator holds.
   z.out = z.symbols + (z.symbols / kStoredMax + 1) * 5 + 64;
+  // Four bytes an entry, at most an eighth of the stream.
   z.hashBits = 8;
-  while (z.hashBits < kMaxHashBits && (std::uint64_t{1} << z.hashBits) < total) ++z.hashBits;
+  while (z.hashBits < kMaxHashBits && (std::uint64_t{32} << z.hashBits) < total) ++z.hashBits;
   return z;
 }
 
@@ -308,7 +314,7 @@ void DeflateCoder::Slide() {
 bool DeflateCoder::Commit(std::uint32_t n) {
   adler_ = Adler32(adler_, window_ + end_, n);
   end_ += n;
-  return end_ - done_ < kBlockInput || CodeBlock(false);
+  return end_ - done_ < sizes_.blockInput || CodeBlock(false);
 }
 
 bool DeflateCoder::Finish() {

@@ -23,6 +23,7 @@ struct DeflateSizes {
   std::uint32_t window;   // history and input not yet coded
   std::uint32_t symbols;  // the most symbols one block can have
   std::uint32_t out;      // coded bytes gathered before the sink takes them
+  std::uint32_t blockInput;  // input gathered before a block is coded
   unsigned hashBits;
 };
 
