@@ -127,7 +127,7 @@ void FilterPngRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t*
 
 PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n) {
   // Small residues code short; the sum of their magnitudes is the usual
-  // cheap measure of how small they are. Paeth is left out: on screens it
+  // cheap measure of how small they are, here over a sample of the row. Paeth is left out: on screens it
   // saves a fraction of a percent over these three at several times their
   // cost.
   std::uint32_t none = 0, sub = 0, up = 0;
@@ -138,8 +138,10 @@ PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, st
     up += Magnitude(row[i] - (above ? above[i] : 0));
   }
 #if defined(__SSE2__)
+  // One 16-byte piece in three is measured: a screen's rows are long and
+  // alike along their length, and the choice costs a third as much.
   __m128i vNone = _mm_setzero_si128(), vSub = vNone, vUp = vNone;
-  for (; i + 16 <= n; i += 16) {
+  for (; i + 16 <= n; i += 48) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
     const __m128i left = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i - 3));
     vNone = _mm_add_epi64(vNone, SumMagnitudes(x));
