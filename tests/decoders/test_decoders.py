@@ -136,16 +136,13 @@ def check_png(path):
     nothing after it: returns the IHDR's bit depth and colour type."""
     check = subprocess.run(["pngcheck", "-v", str(path)], capture_output=True, text=True)
     assert check.returncode == 0 and "No errors detected" in check.stdout, check.stdout + check.stderr
-    data, at, idat, ihdr = path.read_bytes(), 8, b"", None
+    data, at, chunks = path.read_bytes(), 8, {}
     while at < len(data):
         n, kind = struct.unpack(">I4s", data[at:at + 8])
-        if kind == b"IHDR":
-            ihdr = data[at + 8:at + 8 + n]
-        if kind == b"IDAT":
-            idat += data[at + 8:at + 8 + n]
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + n]
         at += 12 + n
-    width, height, depth, colour_type = struct.unpack(">IIBB", ihdr[:10])
-    inflater = zlib.decompressobj()
+    width, height, depth, colour_type = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    idat, inflater = chunks[b"IDAT"], zlib.decompressobj()
     raw = inflater.decompress(idat) + inflater.flush()
     assert inflater.eof and not inflater.unused_data
     row = (width * depth * (3 if colour_type == 2 else 1) + 7) // 8
@@ -154,9 +151,7 @@ def check_png(path):
 
 
 def check_png_decoders(path, expected):
-    assert pillow(path) == expected
-    assert imagemagick(path) == expected
-    assert pngtopnm(path) == expected
+    assert pillow(path) == imagemagick(path) == pngtopnm(path) == expected
 
 
 def libtiff(path):
