@@ -105,7 +105,7 @@ def main():
         print(f"goal faster than scrot: {verdict} "
               f"({statistics.median(scrot_png) / statistics.median(ours_png):.2f}x)")
 
-        print("\nWhere the time goes (capture_profile.exe, same stages as SBHOOK32 and the BMP writer):")
+        print("\nWhere the time goes (capture_profile.exe, same stages as SBHOOK32 and the BMP and PNG writers):")
         shutil.copy2(BIN / "capture_profile.exe", app / "capture_profile.exe")
         profile = desktop.run([app / "capture_profile.exe", windows_path(app / "profile.bmp"), str(RUNS)],
                               cwd=app, timeout=600)
