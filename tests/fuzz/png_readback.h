@@ -1,7 +1,5 @@
-// Reads a PNG file of ours back through zlib and holds it against the DIB
-// it came from: every chunk's CRC, one strict inflate of the IDAT stream,
-// the filters undone, every pixel (padding bits aside) and a palette entry
-// for every index used. The fuzzer and the unit tests share it.
+// A PNG file of ours read back through zlib against its DIB (the fuzzer's and
+// the unit tests'): each CRC, a strict inflate, every pixel, every index's colour.
 #pragma once
 
 #include <zlib.h>
@@ -40,8 +38,7 @@ inline PngReadback ReadBackPng(const std::vector<std::uint8_t>& f, const std::ui
       PngBe32(&r.ihdr[0]) != static_cast<std::uint32_t>(l.width) || PngBe32(&r.ihdr[4]) != std::uint32_t(l.height)) {
     return r.fault = "layout", r;
   }
-  const unsigned depth = r.ihdr[8], type = r.ihdr[9];
-  const bool rgb = type == 2;
+  const unsigned depth = r.ihdr[8], type = r.ihdr[9], rgb = type == 2;
   const std::size_t rowBytes = rgb ? 3u * l.width : (std::size_t{depth} * l.width + 7) / 8;
   std::vector<std::uint8_t> raw(l.height * (rowBytes + 1));
   uLongf size = raw.size();

@@ -1,6 +1,5 @@
-// The PNG writer and its deflate coder, read back through zlib's inflate: the
-// form each table is stored in, every pixel, the chunk layout, and the
-// coder's blocks, codes and checksums at their edges.
+// The PNG writer and its deflate coder, read back through zlib: each table's
+// form, every pixel, the chunk layout, the coder's blocks and codes at their edges.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,7 +17,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The readback of a file against its DIB.
 PngReadback ReadBack(const Bytes& file, MemHandle h) {
   MemLockGuard lock(h);
   DibLayout l;
@@ -31,8 +29,7 @@ void Fill(MemHandle h, unsigned seed, unsigned below) {
   DibLayout l;
   ASSERT_EQ(CheckDibLayout(lock.data(), lock.size(), &l), StatusOk);
   std::mt19937 rng(seed);
-  // Runs and repeats as a screen has them, with noise between.
-  for (std::size_t i = l.pixelOffset; i < lock.size(); ++i) {
+  for (std::size_t i = l.pixelOffset; i < lock.size(); ++i) {  // runs and repeats as on a screen, noise between
     const unsigned k = rng() % 16;
     lock.data()[i] = static_cast<std::uint8_t>(k < 6 ? lock.data()[i - 1] : k < 9 && i >= l.pixelOffset + l.stride
                                                    ? lock.data()[i - l.stride] : rng() % below);
@@ -49,9 +46,7 @@ TEST_F(PngWriter, EachTableGetsItsFormAndEveryPixelComesBack) {
     std::uint16_t bits;
     std::uint32_t clrUsed;
     Table table;
-    unsigned below;
-    std::uint8_t colourType, depth;
-    std::size_t plte;
+    unsigned below, colourType, depth, plte;
   } cases[] = {{1, 1, 24, 0, Rgb, 256, 2, 8, 0},         {37, 19, 24, 0, Rgb, 256, 2, 8, 0},
                {700, 90, 24, 0, Rgb, 256, 2, 8, 0},      {5, 3, 8, 256, Ramp, 256, 0, 8, 0},
                {333, 41, 8, 256, Other, 256, 3, 8, 768}, {9, 9, 8, 4, Other, 4, 3, 8, 12},
@@ -94,15 +89,12 @@ TEST_F(PngWriter, EachTableGetsItsFormAndEveryPixelComesBack) {
 TEST_F(PngWriter, OnePixelHeadChunks) {
   MemHandle h = MakeDib(1, 1, 24, 0);
   MemOwner owner(h);
-  const std::string path = PathOf("one.png");
-  ASSERT_EQ(WritePngFile(nullptr, path.c_str(), h, PixelsPerMetre(72)), StatusOk);  // 2834.6, so 2835
-  const Bytes f = ReadFile(path);
-  const Bytes head = {
-      0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',
-      0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE,
-      0, 0, 0, 1, 's', 'R', 'G', 'B', 0, 0xAE, 0xCE, 0x1C, 0xE9,
-      0, 0, 0, 9, 'p', 'H', 'Y', 's', 0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1, 0, 0x9A, 0x9C, 0x18,
-  };
+  ASSERT_EQ(WritePngFile(nullptr, PathOf("one.png").c_str(), h, PixelsPerMetre(72)), StatusOk);  // 2834.6: 2835
+  const Bytes f = ReadFile(PathOf("one.png"));
+  const Bytes head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n',  // then IHDR, sRGB and pHYs
+                      0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0, 0x90, 0x77, 0x53, 0xDE,
+                      0, 0, 0, 1, 's', 'R', 'G', 'B', 0, 0xAE, 0xCE, 0x1C, 0xE9, 0, 0, 0, 9, 'p', 'H', 'Y', 's',
+                      0, 0, 0x0B, 0x13, 0, 0, 0x0B, 0x13, 1, 0, 0x9A, 0x9C, 0x18};
   ASSERT_GT(f.size(), head.size() + 24);
   EXPECT_EQ(Bytes(f.begin(), f.begin() + head.size()), head);
   EXPECT_EQ(Bytes(f.end() - 12, f.end()), (Bytes{0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82}));
@@ -112,14 +104,13 @@ TEST_F(PngWriter, OnePixelHeadChunks) {
 }
 
 TEST_F(PngWriter, ProgressEveryEightRowsAndHostileHeaders) {
-  MemHandle h = MakeDib(4, 20, 8, 256);
-  MemOwner owner(h);
+  MemOwner owner(MakeDib(4, 20, 8, 256));
+  MemHandle h = owner.get();
   ProgressProbe probe;
   ASSERT_EQ(WritePngFile(probe.channel(), PathOf("p.png").c_str(), h, 3780), StatusOk);
   EXPECT_EQ(probe.sent(), (std::vector<unsigned>{0, 0, 40, 80, 100}));
-  const std::pair<DibField, std::uint32_t> hostile[] = {{DibHeightField, 0},   {DibWidthField, 32768},
-                                                         {DibBitCountField, 16}, {DibSizeField, 108},
-                                                         {DibClrUsedField, 257}, {DibHeightField, 1u << 20}};
+  const std::pair<DibField, std::uint32_t> hostile[] = {{DibHeightField, 0}, {DibWidthField, 32768},
+      {DibBitCountField, 16}, {DibSizeField, 108}, {DibClrUsedField, 257}, {DibHeightField, 1u << 20}};
   for (auto [field, value] : hostile) {
     MemOwner bad(MakeDib(4, 20, 8, 256));
     SetHeaderField(bad.get(), field, value);
@@ -134,15 +125,13 @@ TEST_F(PngWriter, ProgressEveryEightRowsAndHostileHeaders) {
   EXPECT_EQ(Files(), std::vector<std::string>{"p.png"});
 }
 
-// The clipboard's block holds the file's bytes, however often it had to
-// grow; a failed allocation anywhere leaves nothing behind.
+// The clipboard's block holds the file, however often it grew; a failed allocation leaves nothing.
 TEST_F(PngWriter, BlockForTheClipboardIsTheFile) {
   MemHandle h = MakeDib(301, 40, 24, 0);
   MemOwner owner(h);
   Fill(h, 9, 256);
   ASSERT_EQ(WritePngFile(nullptr, PathOf("c.png").c_str(), h, 3780), StatusOk);
-  // Block sizes are rounded, and with no memory to trim it the block is the
-  // grown one: zeros follow the file.
+  // Block sizes are rounded (and untrimmed when memory ran out): zeros follow the file.
   for (int failing = 0; failing < 14; ++failing) {
     const std::size_t live = HostMemLiveBlocks();
     HostMemFailAllocation(failing);
@@ -161,8 +150,7 @@ TEST_F(PngWriter, BlockForTheClipboardIsTheFile) {
 TEST(Deflate, StreamsInflateToTheirInput) {
   struct Case {
     std::size_t size;
-    std::uint32_t piece;
-    int kind;  // 0 noise, 1 one byte, 2 repeated text, 3 noise of 5 values
+    std::uint32_t piece, kind;  // kind: 0 noise, 1 one byte, 2 repeated text, 3 noise of 5 values
   } cases[] = {{0, 1, 0},        {1, 1, 0},          {3, 3, 2},          {65535, 4096, 0}, {65536, 65536, 0},
                {300000, 777, 0}, {300000, 1, 1},     {1000000, 9000, 2}, {400000, 33, 3},  {131072 * 3 + 5, 98302, 2},
                {200000, 98302, 1}};
