@@ -55,8 +55,9 @@ LRESULT OnCreate(HWND window) {
 }
 
 LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
-  // The clipboard had its last chance to take the PNG (WM_RENDERALLFORMATS
-  // comes before WM_DESTROY).
+  // The PNG still promised is rendered now, so that it outlives the program,
+  // whether or not the system asked with WM_RENDERALLFORMATS before this.
+  RenderAllClipboardFormats(g_shell);
   ReleaseClipboardImage(g_shell);
   if (g_shell.busy) {
     PostQuitMessage(0);

@@ -164,6 +164,7 @@ void CopyToClipboard(ShellState& s) {
   // when asked for, from a copy of its own: the next capture may replace
   // the last one before anyone pastes. Without memory for the copy the
   // PNG is not offered; the bitmap formats are.
+  ReleaseClipboardImage(s);
   MemHandle copy = nullptr;
   if (PngClipboardFormat() != 0 && CopyDib(s.currentImage, &copy) == StatusOk) {
     s.clipboardImage = copy;
@@ -178,11 +179,13 @@ void RenderClipboardFormat(ShellState& s, UINT format) {
   if (format != PngClipboardFormat() || s.clipboardImage == nullptr) return;
   MemHandle png = nullptr;
   if (EncodePngToBlock(s.clipboardImage, DisplayPixelsPerMetre(), &png) != StatusOk) return;
+  // Once rendered, the format is the system's and is not asked for again.
   if (SetClipboardData(format, reinterpret_cast<HANDLE>(png)) == nullptr) MemFree(png);
+  else ReleaseClipboardImage(s);
 }
 
 void RenderAllClipboardFormats(ShellState& s) {
-  if (!OpenClipboard(s.mainWindow)) return;
+  if (s.clipboardImage == nullptr || !OpenClipboard(s.mainWindow)) return;
   // Another program may have taken the clipboard since: then its contents
   // are not ours to add to.
   if (GetClipboardOwner() == s.mainWindow) RenderClipboardFormat(s, PngClipboardFormat());
