@@ -18,6 +18,9 @@ CASES = {
     "pillow_bw": ("desktop24", "desktop8", "synthetic24"),
     "pillow_pcx": ("desktop24", "desktop8", "desktop1", "synthetic24", "synthetic8"),
     "pillow_bmp": ("desktop24", "desktop8"),
+    # PNG at Pillow's default level (6) and at its fastest (1).
+    "pillow_png6": ("desktop24", "desktop8", "desktop1"),
+    "pillow_png1": ("desktop24", "desktop8", "desktop1"),
     "pillow_packbits": ("desktop24", "desktop8", "desktop1", "synthetic24", "synthetic8"),
 }
 
@@ -36,6 +39,7 @@ def step(kind, out):
     if kind == "pillow_bw":
         return lambda im: im.convert("L").convert("1", dither=Image.Dither.NONE), None
     fmt, extra = {"pillow_pcx": ("PCX", {}), "pillow_bmp": ("BMP", {}),
+                  "pillow_png6": ("PNG", {"compress_level": 6}), "pillow_png1": ("PNG", {"compress_level": 1}),
                   "pillow_packbits": ("TIFF", {"compression": "packbits"})}[kind]
 
     def remove():
@@ -86,6 +90,8 @@ def main(argv):
             out = os.path.join(out_dir, "pillow.out")
             ms, cpu_ms, n = measure(*step(kind, out), loaded[name], min_seconds)
             entry.update(real_time=ms, cpu_time=cpu_ms, iterations=n)
+            if os.path.exists(out):
+                entry["file_bytes"] = os.path.getsize(out)
             results.append(entry)
     if os.path.exists(os.path.join(out_dir, "pillow.out")):
         os.unlink(os.path.join(out_dir, "pillow.out"))

@@ -4,7 +4,7 @@
 // a machine too noisy for timings.
 //
 //   valgrind --tool=callgrind --collect-atstart=no profile_op OP DIB OUT
-//   OP: grey, bw, invert, bmp, pcx, tiff, packbits
+//   OP: grey, bw, invert, bmp, pcx, tiff, packbits, png
 #include <valgrind/callgrind.h>
 
 #include <cstdio>
@@ -18,7 +18,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fprintf(stderr, "usage: profile_op grey|bw|invert|bmp|pcx|tiff|packbits DIB OUT\n");
+    std::fprintf(stderr, "usage: profile_op grey|bw|invert|bmp|pcx|tiff|packbits|png DIB OUT\n");
     return 2;
   }
   std::string why;
@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
   else if (op == "pcx") s = WritePcxFile(nullptr, out, dib.get(), 5, 300);
   else if (op == "tiff") s = WriteTiffFile(nullptr, out, dib.get(), kTiffUncompressed, 0, 300);
   else if (op == "packbits") s = WriteTiffFile(nullptr, out, dib.get(), kTiffPackBits, 0, 300);
+  else if (op == "png") s = WritePngFile(nullptr, out, dib.get(), 3780);
   CALLGRIND_TOGGLE_COLLECT;
   CALLGRIND_STOP_INSTRUMENTATION;
   MemFree(result);

@@ -131,6 +131,14 @@ void MagickPcx(benchmark::State& state, const std::string& picture) {
   std::remove(path.c_str());
 }
 
+void MagickPng(benchmark::State& state, const std::string& picture) {
+  const std::string path = OutputPath("magick.png");
+  TimeMagick(state, picture, [&](MagickWand* w) {
+    return MagickWriteImage(w, ("png:" + path).c_str()) == MagickTrue;
+  });
+  std::remove(path.c_str());
+}
+
 void MagickGrey(benchmark::State& state, const std::string& picture) {
   TimeMagick(state, picture, [](MagickWand* w) { return MagickTransformImageColorspace(w, GRAYColorspace) == MagickTrue; });
 }
@@ -154,6 +162,7 @@ void RegisterYardstickBenchmarks() {
   };
   add("libtiff_packbits", LibtiffPackBits, {"desktop24", "desktop8", "desktop1", "synthetic24", "synthetic8"});
   add("magick_pcx", MagickPcx, {"desktop24", "desktop8", "desktop1", "synthetic24", "synthetic8"});
+  add("magick_png", MagickPng, {"desktop24", "desktop8", "desktop1"});
   add("magick_grey", MagickGrey, {"desktop24", "synthetic24"});
   add("magick_bw", MagickGreyThreshold, {"desktop24", "desktop8", "synthetic24"});
 }

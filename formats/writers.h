@@ -19,3 +19,5 @@ Status WritePcxFile(ProgressChannel* status, const char* fileName, MemHandle dib
                     std::uint8_t version, std::uint16_t resolution);
 Status WriteTiffFile(ProgressChannel* status, const char* fileName, MemHandle dib,
                      std::uint16_t compression, std::uint8_t greyFlag, std::uint16_t resolution);
+// `pixelsPerMetre` goes into the pHYs chunk for both axes.
+Status WritePngFile(ProgressChannel* status, const char* fileName, MemHandle dib, std::uint32_t pixelsPerMetre);

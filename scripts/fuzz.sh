@@ -11,7 +11,7 @@ CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DPICTRAP_TESTS=OFF -DPICTRAP_FUZZ=ON >/dev/null
 ninja -C build/fuzz
 
-for writer in bmp pcx tiff; do
+for writer in bmp pcx tiff png; do
   corpus="build/fuzz/corpus/$writer"
   found="build/fuzz/found/$writer"
   rm -rf "$found"  # only what this run finds is kept

@@ -31,7 +31,7 @@ ninja -C $build profile_op >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '%-9s %-10s %14s %10s   %s\n' operation picture instructions "per byte" "where (share of the instructions)"
-for job in grey:24 bw:24 bw:8 invert:24 bmp:24 tiff:24 tiff:8 packbits:24 packbits:8 packbits:1 pcx:24 pcx:8 pcx:1; do
+for job in grey:24 bw:24 bw:8 invert:24 bmp:24 tiff:24 tiff:8 packbits:24 packbits:8 packbits:1 pcx:24 pcx:8 pcx:1 png:24 png:8 png:1; do
   op=${job%%:*} bits=${job##*:}
   dib=$images/screen1080_$bits.dib
   valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/cg.out" \

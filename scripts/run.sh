@@ -17,7 +17,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   cat <<EOT
 Pictrap runs as an icon; close it from its system menu (Alt+Space while it
 has the focus). The hot key is Ctrl+Alt+F11, and captures are saved as
-cap1.bmp, cap2.bmp, ... in $PWD. Under Wine the hot key is seen only while
+cap1.png, cap2.png, ... in $PWD. Under Wine the hot key is seen only while
 a Windows program of this Wine prefix has the keyboard focus, for example
 notepad started with: WINEPREFIX=$WINEPREFIX wine notepad
 

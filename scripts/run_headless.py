@@ -38,7 +38,7 @@ def main():
         xdotool(desktop, "type", "This notepad window was captured by Pictrap's hot key, Ctrl+Alt+F11.")
         print("Pressing Ctrl+Alt+F11 in notepad ...", flush=True)
         hotkey(desktop)
-        capture = app / "cap1.bmp"
+        capture = app / "cap1.png"
         if not wait_file(capture):
             print("No capture arrived.")
             return 1

@@ -56,6 +56,10 @@ LRESULT OnCreate(HWND window) {
 LRESULT OnDestroy(HWND window, WPARAM wParam, LPARAM lParam) {
   RemoveTrayIcon(g_shell);
   StopCountdown(g_shell);
+  // The PNG still promised is rendered now, so that it outlives the program,
+  // whether or not the system asked with WM_RENDERALLFORMATS before this.
+  RenderAllClipboardFormats(g_shell);
+  ReleaseClipboardImage(g_shell);
   if (g_shell.busy) {
     PostQuitMessage(0);
     return DefWindowProcA(window, WM_DESTROY, wParam, lParam);
@@ -223,6 +227,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return DefWindowProcA(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
       return OnSysCommand(window, wParam, lParam);
+    case WM_RENDERFORMAT:
+      RenderClipboardFormat(g_shell, static_cast<UINT>(wParam));
+      return 0;
+    case WM_RENDERALLFORMATS:
+      RenderAllClipboardFormats(g_shell);
+      return 0;
+    case WM_DESTROYCLIPBOARD:
+      ReleaseClipboardImage(g_shell);
+      return 0;
     case kCaptureRequestMessage:
       RequestCapture(g_shell);  // now, after the delay, or not during a countdown
       return 0;

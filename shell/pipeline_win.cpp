@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "capture/sbhook32.h"
+#include "formats/png_writer.h"
 #include "imaging/blackwhite.h"
 #include "imaging/bytes.h"
 #include "imaging/dib.h"
@@ -148,9 +149,16 @@ void PutOnClipboard(UINT format, HANDLE object, Free free) {
   if (object != nullptr && SetClipboardData(format, object) == nullptr) free(object);
 }
 
+// The registered format browsers, office and chat programs paste losslessly.
+UINT PngClipboardFormat() {
+  static const UINT format = RegisterClipboardFormatA("PNG");
+  return format;
+}
+
 // CF_BITMAP and CF_PALETTE only for a capture that had a colour table, then
-// CF_DIB always. The last capture keeps its own image and palette.
-void CopyToClipboard(const ShellState& s) {
+// CF_DIB always, and the PNG promised. The last capture keeps its own image
+// and palette.
+void CopyToClipboard(ShellState& s) {
   WaitCursor();
   if (!OpenClipboardPatiently(s.mainWindow)) {
     const MessageBoxPlacement placed;
@@ -176,8 +184,41 @@ void CopyToClipboard(const ShellState& s) {
   const Status status = CopyDib(s.currentImage, &dib);
   if (status != StatusOk) Report(status);
   else PutOnClipboard(CF_DIB, reinterpret_cast<HANDLE>(dib), [](HANDLE h) { GlobalFree(h); });
+  // Emptying the clipboard freed the previous copy. The PNG is coded only
+  // when asked for, from a copy of its own: the next capture may replace
+  // the last one before anyone pastes. Without memory for the copy the
+  // PNG is not offered; the bitmap formats are.
+  ReleaseClipboardImage(s);
+  MemHandle copy = nullptr;
+  if (PngClipboardFormat() != 0 && CopyDib(s.currentImage, &copy) == StatusOk) {
+    s.clipboardImage = copy;
+    SetClipboardData(PngClipboardFormat(), nullptr);  // null, on success too
+  }
   CloseClipboard();
 }
+
+}  // namespace
+
+void RenderClipboardFormat(ShellState& s, UINT format) {
+  if (format != PngClipboardFormat() || s.clipboardImage == nullptr) return;
+  MemHandle png = nullptr;
+  if (EncodePngToBlock(s.clipboardImage, DisplayPixelsPerMetre(), &png) != StatusOk) return;
+  // Once rendered, the format is the system's and is not asked for again.
+  if (SetClipboardData(format, reinterpret_cast<HANDLE>(png)) == nullptr) MemFree(png);
+  else ReleaseClipboardImage(s);
+}
+
+void RenderAllClipboardFormats(ShellState& s) {
+  if (s.clipboardImage == nullptr || !OpenClipboard(s.mainWindow)) return;
+  // Another program may have taken the clipboard since: then its contents
+  // are not ours to add to.
+  if (GetClipboardOwner() == s.mainWindow) RenderClipboardFormat(s, PngClipboardFormat());
+  CloseClipboard();
+}
+
+void ReleaseClipboardImage(ShellState& s) { s.clipboardImage = MemFree(s.clipboardImage); }
+
+namespace {
 
 // The saved file's whole path is lower case; saving reports its own errors.
 void SaveToDisk(ShellState& s) {

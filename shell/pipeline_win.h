@@ -16,3 +16,11 @@ void ShowSessionEndRefusal();
 void EndNoticeBoxes();
 // Frees the last capture's image and palette; both handles become null.
 void DiscardLastCapture(ShellState& shell);
+
+// The clipboard's PNG, offered by delayed rendering: made for
+// WM_RENDERFORMAT, and for WM_RENDERALLFORMATS and at the end while the
+// clipboard is still ours, so that it outlives the program; its source goes
+// once it is rendered, on WM_DESTROYCLIPBOARD and at the end.
+void RenderClipboardFormat(ShellState& shell, UINT format);
+void RenderAllClipboardFormats(ShellState& shell);
+void ReleaseClipboardImage(ShellState& shell);

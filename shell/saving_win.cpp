@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formats/png_writer.h"
 #include "formats/writer_file.h"
 #include "formats/writers.h"
 #include "imaging/gdi_guards_win.h"
@@ -72,6 +73,13 @@ Existence TargetExistence(const char* path) {
 }
 
 }  // namespace
+
+std::uint32_t DisplayPixelsPerMetre() {
+  // Its logical inches, 0.0254 m each; 96 when the screen cannot be asked.
+  WindowDc screen(nullptr);
+  const int dpi = screen.get() != nullptr ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+  return PixelsPerMetre(dpi > 0 ? static_cast<std::uint32_t>(dpi) : 96);
+}
 
 void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]) {
   std::memcpy(filter, kSaveFilter, sizeof kSaveFilter);
@@ -141,7 +149,7 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     }
     case Existence::Unknown:
       // Nothing is written where it cannot be told what would be replaced.
-      if (format >= 1 && format <= 3) {
+      if (format >= 1 && format <= 4) {
         ShowError(kProductName, StatusCreateFailed);
         return 0;
       }
@@ -164,6 +172,9 @@ int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const
     case 3:
       s = WriteTiffFile(StatusChannel(), path, image, shell.capture.bitCount == 1 ? kTiffPackBits : kTiffUncompressed,
                         greyFlag, 300);
+      break;
+    case 4:
+      s = WritePngFile(StatusChannel(), path, image, DisplayPixelsPerMetre());
       break;
     default:
       break;

@@ -10,7 +10,8 @@
 // The file types of the Save As and Disk Saving Setup dialogs, in the order
 // of CapFormat; each bar becomes a terminator.
 constexpr char kSaveFilter[] =
-    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF||";
+    "BMP - Windows Bitmap|*.BMP|PCX - Zsoft Paintbrush|*.PCX|TIF - Tagged Image File Format|*.TIF|"
+    "PNG - Portable Network Graphics|*.PNG||";
 void MakeSaveFilter(char (&filter)[sizeof kSaveFilter]);
 
 // What the Save As and Disk Saving Setup dialogs share: the file dialog's
@@ -37,3 +38,5 @@ int GetCaptureFileName(ShellState& shell, char* out);
 int SaveCapture(ShellState& shell, MemHandle image, std::uint8_t greyFlag, const char* path, std::uint16_t format);
 // GetDriveTypeA of the path's root; DRIVE_UNKNOWN when it has none.
 UINT PathDriveType(const char* path);
+// The display's resolution as a PNG's pHYs chunk keeps it, pixels per metre.
+std::uint32_t DisplayPixelsPerMetre();

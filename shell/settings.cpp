@@ -49,6 +49,7 @@ const char* CaptureExtension(std::uint16_t format) {
     case 1: return "bmp";
     case 2: return "pcx";
     case 3: return "tif";
+    case 4: return "png";
     default: return nullptr;
   }
 }
@@ -93,7 +94,9 @@ void LoadSettings(const SettingsStore& store, const SettingsEnvironment& env, Se
   s->AutoName = static_cast<std::uint16_t>(ReadInt(store, "AutoName", "1", 3));
   // Saving is on by default, so a format must be too: with none, the first
   // capture of a new user would be "saved" without anything being written.
-  if (CaptureExtension(s->CapFormat) == nullptr) s->CapFormat = 1;
+  // It is PNG, the format every other program takes; a file written by an
+  // older version keeps the format it names.
+  if (CaptureExtension(s->CapFormat) == nullptr) s->CapFormat = 4;
   if (s->CapDir[0] == '\0' && env.currentDirectory != nullptr) {
     std::snprintf(s->CapDir, kCurrentDirectoryLength + 1, "%s", env.currentDirectory);
   }

@@ -64,7 +64,7 @@ void SaveSetupSettings(const SettingsStore& store, const SettingsEnvironment& en
 // AutoSave is on, else 1.
 void ComputeNextCaptureNumber(const SettingsEnvironment& env, Settings* settings);
 
-// The search extension of a format ("bmp", "pcx", "tif"), or null.
+// The search extension of a format ("bmp", "pcx", "tif", "png"), or null.
 const char* CaptureExtension(std::uint16_t format);
 
 // The program's directory plus `name`, from the program's whole path. When

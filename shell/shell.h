@@ -35,6 +35,10 @@ struct ShellState {
   MemHandle currentImage;
   HPALETTE currentPalette;
   std::uint8_t greyFlag;
+  // A copy of the image last put on the clipboard, from which its PNG is
+  // made when a program asks for it; freed when the clipboard is emptied
+  // and at the end.
+  MemHandle clipboardImage;
   bool busy;               // a capture is being processed
   HWND rememberedFocus;    // the focus when the capture request arrived
 

@@ -11,7 +11,9 @@ import io
 import os
 import random
 import struct
+import sys
 import subprocess
+import zlib
 from pathlib import Path
 
 import pytest
@@ -32,12 +34,12 @@ def stride(bits, width):
 class Source:
     """A packed DIB with random pixels and the colours each pixel shows."""
 
-    def __init__(self, width, height, bits, grey=False, seed=0):
+    def __init__(self, width, height, bits, grey=False, seed=0, table=None):
         rng = random.Random(seed * 1000 + width * 31 + height * 7 + bits)
         self.width, self.height, self.bits, self.grey = width, height, bits, grey
-        colours = 0 if bits == 24 else 1 << bits
-        if grey:
-            self.table = [(i, i, i) for i in range(256)]
+        colours = 0 if bits == 24 else len(table) if table else 1 << bits
+        if table or grey:
+            self.table = list(table or [(i, i, i) for i in range(256)])
         else:
             self.table = [(rng.randrange(256), rng.randrange(256), rng.randrange(256)) for _ in range(colours)]
         # Top row first: indices, or (r, g, b) for 24 bits.
@@ -83,7 +85,7 @@ class Source:
 def write(tmp_path, source, fmt, grey=0):
     dib = tmp_path / "in.dib"
     dib.write_bytes(source.dib)
-    ext = {"bmp": "bmp", "pcx": "pcx", "tiff": "tif", "tiff-packbits": "tif"}[fmt]
+    ext = {"bmp": "bmp", "pcx": "pcx", "tiff": "tif", "tiff-packbits": "tif", "png": "png"}[fmt]
     out = tmp_path / f"out.{ext}"
     r = subprocess.run([str(WRITE_IMAGE), fmt, str(dib), str(out), str(grey)], capture_output=True, text=True)
     assert r.returncode == 0, r.stdout + r.stderr
@@ -119,6 +121,35 @@ def netpbm(path):
     ppm = subprocess.run(["pcxtoppm", str(path)], check=True, capture_output=True).stdout
     with Image.open(io.BytesIO(ppm)) as im:
         return rows_of(im)
+
+
+def pngtopnm(path):
+    ppm = subprocess.run(["pngtopnm", str(path)], check=True, capture_output=True).stdout
+    with Image.open(io.BytesIO(ppm)) as im:
+        return rows_of(im)
+
+
+def check_png(path):
+    """pngcheck finds no error, and the IDAT stream inflates strictly, with
+    nothing after it: returns the IHDR's bit depth and colour type."""
+    check = subprocess.run(["pngcheck", "-v", str(path)], capture_output=True, text=True)
+    assert check.returncode == 0 and "No errors detected" in check.stdout, check.stdout + check.stderr
+    data, at, chunks = path.read_bytes(), 8, {}
+    while at < len(data):
+        n, kind = struct.unpack(">I4s", data[at:at + 8])
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + n]
+        at += 12 + n
+    width, height, depth, colour_type = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    idat, inflater = chunks[b"IDAT"], zlib.decompressobj()
+    raw = inflater.decompress(idat) + inflater.flush()
+    assert inflater.eof and not inflater.unused_data
+    row = (width * depth * (3 if colour_type == 2 else 1) + 7) // 8
+    assert len(raw) == height * (row + 1)
+    return depth, colour_type
+
+
+def check_png_decoders(path, expected):
+    assert pillow(path) == imagemagick(path) == pngtopnm(path) == expected
 
 
 def libtiff(path):
@@ -185,3 +216,41 @@ def test_large_packbits_tiff_with_many_strips(tmp_path):
     src = Source(301, 203, 24, seed=5)
     path = write(tmp_path, src, "tiff-packbits")
     assert libtiff(path) == src.expected("tiff")
+
+
+@pytest.mark.parametrize("bits,width,height", cases())
+def test_png(tmp_path, bits, width, height):
+    src = Source(width, height, bits)
+    path = write(tmp_path, src, "png")
+    assert check_png(path) == (8 if bits == 24 else bits, 2 if bits == 24 else 3)
+    check_png_decoders(path, src.expected("png"))
+
+
+BLACK, WHITE = (0, 0, 0), (255, 255, 255)
+
+
+@pytest.mark.parametrize("bits,table,form", [
+    (8, [(i, i, i) for i in range(256)], (8, 0)),
+    (8, [(10, 20, 30), (40, 50, 60), (70, 80, 90), (1, 2, 3)], (8, 3)),
+    (4, [(200, 0, 0), (0, 200, 0), (0, 0, 200), (9, 9, 9)], (4, 3)),
+    (1, [BLACK, WHITE], (1, 0)),
+    (1, [WHITE, BLACK], (1, 0)),
+    (1, [(255, 0, 0), (0, 0, 255)], (1, 3)),
+], ids=["grey-ramp", "8bit-4-entries", "4bit-4-entries", "black-white", "white-black", "two-colours"])
+@pytest.mark.parametrize("width,height", [(1, 1), (13, 9), (301, 33)])
+def test_png_forms(tmp_path, bits, table, form, width, height):
+    src = Source(width, height, bits, table=table)
+    path = write(tmp_path, src, "png")
+    assert check_png(path) == form
+    check_png_decoders(path, src.expected("png"))
+
+
+@pytest.mark.parametrize("bits", [24, 8, 1])
+def test_png_of_the_desktop_pictures(tmp_path, bits):
+    sys.path.insert(0, str(ROOT / "tests"))
+    from desktop_pictures import bench_images
+    images, out = bench_images(), tmp_path / "desktop.png"
+    r = subprocess.run([str(WRITE_IMAGE), "png", str(images / f"screen1080_{bits}.dib"), str(out)],
+                       capture_output=True, text=True)
+    assert r.returncode == 0 and check_png(out), r.stdout + r.stderr
+    check_png_decoders(out, pillow(images / f"screen1080_{bits}.png"))

@@ -22,7 +22,7 @@ def clipboard_formats(desktop):
 
 
 def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
-    """No SHOTBOX.INI: the first Ctrl+Alt+F11 in notepad writes cap1.bmp in
+    """No SHOTBOX.INI: the first Ctrl+Alt+F11 in notepad writes cap1.png in
     the current directory, the whole screen as an independent grab sees it,
     and where the icon lies the capture shows the desktop beneath it."""
     beneath = screen(desktop).crop(ICON_BAR)
@@ -63,12 +63,12 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     desktop.wintest("activate", str(notepad))
     time.sleep(0.3)
     hotkey(desktop)
-    assert wait_file(app_dir / "cap1.bmp"), sorted(p.name for p in app_dir.iterdir())
+    assert wait_file(app_dir / "cap1.png"), sorted(p.name for p in app_dir.iterdir())
     assert wait_for(lambda: desktop.info(notepad)["focus"] == "1"), "the application gets the activation back"
     time.sleep(0.3)  # its caption repainted as active
     grab = screen(desktop)
-    with Image.open(app_dir / "cap1.bmp") as cap:
-        assert (cap.mode, cap.size) == ("RGB", (1024, 768))
+    with Image.open(app_dir / "cap1.png") as cap:
+        assert (cap.format, cap.mode, cap.size) == ("PNG", "RGB", (1024, 768))
         diff = differing(cap.convert("RGB"), grab, skip=ICON_BAR)
         assert differing(cap.convert("RGB").crop(ICON_BAR), beneath) == [], "the program's own icon is in the picture"
     if diff:  # notepad's caret may have blinked between the two grabs
@@ -93,7 +93,7 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     assert second.wait(timeout=30) == 0
     xdotool(desktop, "mousemove", 300, 200, "click", 1)
     hotkey(desktop)
-    assert wait_file(app_dir / "cap2.bmp")
+    assert wait_file(app_dir / "cap2.png")
 
     # Double-clicking the icon opens nothing.
     xdotool(desktop, "mousemove", 80, 756, "click", "--repeat", 2, "--delay", 80, 1)
@@ -111,14 +111,15 @@ def test_runs_without_ctl3d32(desktop, app_dir):
     assert "CTL3D32.DLL" not in modules.upper().split()
     start_pattern(desktop, 200, 150, 300, 200)
     hotkey(desktop)
-    assert wait_file(app_dir / "cap1.bmp")
+    assert wait_file(app_dir / "cap1.png")
     desktop.wintest("post", str(hwnd), str(WM_CLOSE))
     assert proc.wait(timeout=30) == 0
 
 
 def capture_with(desktop, folder, name="cap1.bmp", **ini):
-    """Starts the program with these settings, presses the hot key, returns the file's image."""
-    write_ini(folder, **ini)
+    """Starts the program with these settings (BMP files unless they say
+    otherwise), presses the hot key, returns the file's image."""
+    write_ini(folder, **{"CapFormat": 1, **ini})
     proc, hwnd = start_pictrap(desktop, folder)
     hotkey(desktop)
     assert wait_file(folder / name), sorted(p.name for p in folder.iterdir())
@@ -215,6 +216,6 @@ def test_hot_key_armed_while_another_process_holds_the_library_elsewhere(desktop
     proc, hwnd = start_pictrap(desktop, app_dir)
     start_pattern(desktop, 200, 150, 300, 200)
     hotkey(desktop)
-    assert wait_file(app_dir / "cap1.bmp")
+    assert wait_file(app_dir / "cap1.png")
     desktop.wintest("post", str(hwnd), str(WM_CLOSE))
     assert proc.wait(timeout=30) == 0

@@ -35,7 +35,7 @@ def test_full_screen_at_the_display_depth(depth_desktop, tmp_path):
     folder = tmp_path / "Pictrap"
     folder.mkdir()
     copy_deliverables(folder)
-    write_ini(folder, ToClipbd=1)
+    write_ini(folder, ToClipbd=1, CapFormat=1)
     try:
         start_pictrap(desktop, folder)
         start_pattern(desktop, 150, 100, 500, 400)

@@ -35,7 +35,7 @@ def test_requests_while_converting_to_black_and_white(desktop, app_dir):
     """During the long conversion: the hot key and a system command get "I'm
     Busy!" (one box for both), closing beeps and is refused, ending the
     session is refused; the boxes do not hold the conversion up."""
-    write_ini(app_dir, Mode=2, Dither=1)
+    write_ini(app_dir, Mode=2, Dither=1, CapFormat=1)
     proc, hwnd = start_pictrap(desktop, app_dir)
     start_pattern(desktop, 0, 0, 1024, 740)
     watcher = desktop.start([BIN / "wintest.exe", "watch-status", "close", "syscommand", "hotkey", "endsession"])
@@ -59,7 +59,7 @@ def test_requests_while_converting_to_black_and_white(desktop, app_dir):
 
 
 def test_clipboard_held_by_another_program(desktop, app_dir):
-    write_ini(app_dir, Mode=2, ToClipbd=1)
+    write_ini(app_dir, Mode=2, ToClipbd=1, CapFormat=1)
     start_pictrap(desktop, app_dir)
     start_pattern(desktop, 100, 100, 300, 200)
     holder = desktop.start([BIN / "wintest.exe", "hold-clipboard", "20000"])
@@ -78,12 +78,12 @@ def test_modifiers_must_match_exactly(desktop, app_dir):
     xdotool(desktop, "key", "ctrl+alt+shift+F11")
     time.sleep(1.0)
     assert "key=0x7a" in lines(desktop, target), "one modifier too many reaches the application"
-    assert not (app_dir / "cap1.bmp").exists()
+    assert not (app_dir / "cap1.png").exists()
     desktop.wintest("post", str(hwnd), str(WM_CLOSE))
     proc.wait(timeout=30)
 
     # F11 with no modifier required: only with Alt, Ctrl and Shift all up.
-    write_ini(app_dir, Alt=0, Ctrl=0, Shift=0, Key=10)
+    write_ini(app_dir, Alt=0, Ctrl=0, Shift=0, Key=10, CapFormat=1)
     start_pictrap(desktop, app_dir)
     target, _ = start_pattern(desktop, 100, 100, 300, 200)
     xdotool(desktop, "mousemove", 250, 200, "click", 1)
@@ -106,7 +106,7 @@ def expect_nothing_captured(desktop, folder):
 
 
 def test_windows_off_the_screen_empty_or_missing(desktop, app_dir):
-    write_ini(app_dir, Mode=3)
+    write_ini(app_dir, Mode=3, CapFormat=1)
     proc, hwnd = start_pictrap(desktop, app_dir)
     # Partly off the top left: what is on the screen.
     partly, partly_hwnd = start_pattern(desktop, -100, -50, 300, 200)
@@ -143,7 +143,7 @@ def test_windows_off_the_screen_empty_or_missing(desktop, app_dir):
     proc.wait(timeout=30)
 
     # A client area of no size.
-    write_ini(app_dir, Mode=2)
+    write_ini(app_dir, Mode=2, CapFormat=1)
     proc, hwnd = start_pictrap(desktop, app_dir)
     start_pattern(desktop, 300, 300, 0, 0, popup=True)
     hotkey(desktop)
@@ -173,7 +173,7 @@ def full_drive(desktop, tmp_path):
 
 
 def test_capture_onto_a_full_disk(desktop, app_dir, full_drive):
-    write_ini(app_dir, Mode=2, ToClipbd=1, CapDir="T:\\")
+    write_ini(app_dir, Mode=2, ToClipbd=1, CapDir="T:\\", CapFormat=1)
     start_pictrap(desktop, app_dir)
     _p, pattern = start_pattern(desktop, 100, 100, 400, 300)
     hotkey(desktop)

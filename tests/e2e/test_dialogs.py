@@ -157,12 +157,12 @@ def test_capture_setup_rules_ok_writes_sixteen_keys_and_arms_the_new_hot_key(des
     start_pattern(desktop, 200, 150, 300, 200)
     hotkey(desktop)
     time.sleep(1.5)
-    assert not list(app_dir.glob("cap*.bmp")), "Ctrl+Alt+F11 still captured"
+    assert not list(app_dir.glob("cap*.png")), "Ctrl+Alt+F11 still captured"
     hotkey(desktop, "shift+F5")
     box, text = boxes(desktop, 30000)            # Printer is on, and this desktop has none
     assert "printer" in text.lower(), text
     dismiss(desktop, box)
-    assert wait_file(app_dir / "cap1.bmp", timeout=30)
+    assert wait_file(app_dir / "cap1.png", timeout=30)
     program.close()
 
 
@@ -337,7 +337,7 @@ def test_help_of_our_own_without_a_help_file(desktop, app_dir):
     assert desktop.find("Pictrap Help", "#32770", 200) == help_window
     start_pattern(desktop, 200, 150, 300, 200)
     hotkey(desktop)                              # captures go on while it is open
-    assert wait_file(app_dir / "cap1.bmp")
+    assert wait_file(app_dir / "cap1.png")
     program.close()                              # the end of the run closes it
     assert gone(desktop, help_window)
 

@@ -90,10 +90,10 @@ def full_screen_capture(desktop, folder):
     if awareness == "2":
         status_window_scaled(desktop)
     hotkey(desktop)
-    assert wait_file(folder / "cap1.bmp")
+    assert wait_file(folder / "cap1.png")
     desktop.wintest("post", str(hwnd), str(WM_CLOSE))
     assert proc.wait(timeout=30) == 0
-    with Image.open(folder / "cap1.bmp") as image:
+    with Image.open(folder / "cap1.png") as image:
         return awareness, image.convert("RGB")
 
 
@@ -130,7 +130,7 @@ def area_capture(desktop, folder, a, b):
     """Starts the program in `folder` in Area mode, spans a band from a to b
     (the display's pixels); returns the screen with the band up, the
     selection the hooks recorded, and the capture."""
-    write_ini(folder, Mode=0)
+    write_ini(folder, Mode=0, CapFormat=1)
     proc, hwnd = start_pictrap(desktop, folder)
     move(desktop, 20, 20)
     start_selection(desktop, folder)

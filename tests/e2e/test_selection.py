@@ -142,7 +142,7 @@ def commands(desktop, dialog_proc):
 
 
 def test_area_every_direction_readout_and_esc(desktop, app_dir):
-    write_ini(app_dir, Mode=0, IncludeCursor=1)
+    write_ini(app_dir, Mode=0, IncludeCursor=1, CapFormat=1)
     pattern_proc, dialog_proc, dialog, button, _ = start_windows(desktop)
     _proc, hwnd = start_pictrap(desktop, app_dir)
     steady(desktop, hwnd, dialog)
@@ -249,7 +249,7 @@ def test_area_every_direction_readout_and_esc(desktop, app_dir):
 
 
 def test_object_frames_the_control_not_its_parent_and_esc(desktop, app_dir):
-    write_ini(app_dir, Mode=4, IncludeCursor=0)
+    write_ini(app_dir, Mode=4, IncludeCursor=0, CapFormat=1)
     pattern_proc, dialog_proc, dialog, button, hidden = start_windows(desktop)
     _proc, hwnd = start_pictrap(desktop, app_dir)
     steady(desktop, hwnd, dialog)
@@ -326,7 +326,7 @@ def test_object_frames_the_control_not_its_parent_and_esc(desktop, app_dir):
 
 
 def test_defined_size_in_place_past_the_edge_and_esc(desktop, app_dir):
-    write_ini(app_dir, Mode=5, IncludeCursor=1, SizeWd=200, SizeHt=100)
+    write_ini(app_dir, Mode=5, IncludeCursor=1, SizeWd=200, SizeHt=100, CapFormat=1)
     pattern_proc, _dialog_proc, dialog, _b, _h = start_windows(desktop)
     _proc, hwnd = start_pictrap(desktop, app_dir)
     steady(desktop, hwnd, dialog)

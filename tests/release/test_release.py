@@ -56,7 +56,7 @@ def test_checksums_zip_read_me_and_every_binary(release, tmp_path):
     assert b"\n" not in raw.replace(b"\r\n", b""), "CR LF lines, for Notepad"
     text = raw.decode("ascii")
     assert text.startswith(f"Pictrap {release.version} - ") and "@" not in text
-    for words in ("Ctrl+Alt+F11", "cap1.bmp", "Pictures folder", "SHOTBOX.INI",
+    for words in ("Ctrl+Alt+F11", "cap1.png", "Pictures folder", "SHOTBOX.INI",
                   r"%LOCALAPPDATA%\Programs\Pictrap", "Full Screen", "Area", "Client Area", "Window", "Object",
                   "Defined Size", "captures stay", f"Pictrap-{release.version}-SHA256SUMS.txt"):
         assert words in text, words
@@ -124,7 +124,7 @@ def registry_keys(desktop):
             if line.startswith("[") and "\\Control\\Video\\" not in line and not line.endswith("\\Control\\Video]")}, text
 
 
-def capture_pattern(desktop, folder, name="cap1.bmp"):
+def capture_pattern(desktop, folder, name="cap1.png"):
     """Presses the hot key over a window of known contents; checks that the
     whole screen landed in folder/name with the window's pixels in it."""
     _proc, pattern = start_pattern(desktop, 200, 150, 400, 300)
@@ -180,7 +180,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     assert shortcuts[0].exists() and not shortcuts[1].exists()
     again = d.find("Pictrap", "Pictrap", 30000)
     assert again and again != hwnd, "the updated Pictrap runs again"
-    capture_pattern(d, d.home, "cap2.bmp")
+    capture_pattern(d, d.home, "cap2.png")
     d.wintest("post", str(again), str(WM_CLOSE))
     assert d.wintest("gone", str(again), "10000")[0] == 0
 
@@ -190,7 +190,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     write_ini(programs, CapDir=location, CapFormat=1)
     d.start(["start", "/unix", shortcuts[0]])
     assert d.find("Pictrap", "Pictrap", 30000)
-    capture_pattern(d, programs)
+    capture_pattern(d, programs, "cap1.bmp")
 
     quiet = shlex.split(entry["QuietUninstallString"], posix=False)
     assert d.run([quiet[0].strip('"')] + quiet[1:], timeout=180).returncode == 0
@@ -199,7 +199,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     assert wait_until(lambda: any(n.startswith("Pictrap ~nsu") for n in registry_values(d, RUN_ONCE_KEY) or {}))
     assert d.find("Pictrap", "Pictrap", 200) is None, "the uninstaller closes a running Pictrap"
     assert sorted(p.name for p in programs.iterdir()) == ["cap1.bmp"], "only the capture stays, with its folder"
-    assert (d.home / "cap1.bmp").exists() and (d.home / "cap2.bmp").exists()
+    assert (d.home / "cap1.png").exists() and (d.home / "cap2.png").exists()
     assert not any(s.exists() for s in shortcuts)
     assert registry_values(d, UNINSTALL_KEY) is None
 
@@ -216,7 +216,7 @@ def test_silent_install_log_in_capture_and_uninstall(release, fresh_desktop):
     # removes, only the standard places the installer filled stay: the
     # per-user Programs folder and the Uninstall key.
     added = all_files(d) - files_before
-    expected = {programs, programs / "cap1.bmp", d.home / "cap1.bmp", d.home / "cap2.bmp", programs.parent}
+    expected = {programs, programs / "cap1.bmp", d.home / "cap1.png", d.home / "cap2.png", programs.parent}
     for p in pending:
         expected |= {p} | ({q for q in p.rglob("*")} if p.is_dir() else set())
     # Wine's own mirror of the Start menu in the home's desktop menus.
@@ -266,7 +266,7 @@ def test_zip_unpacked_into_an_empty_folder_runs_and_captures(release, fresh_desk
     save_screen(d, "zip-capture-under-wine.png")
     d.wintest("post", str(hwnd), str(WM_CLOSE))
     assert proc.wait(timeout=30) == 0
-    assert sorted(p.name for p in folder.iterdir()) == sorted(list(release.members) + ["cap1.bmp"])
+    assert sorted(p.name for p in folder.iterdir()) == sorted(list(release.members) + ["cap1.png"])
 
 
 def page_with(desktop, wizard, text, timeout=30.0):

@@ -3,7 +3,7 @@
 // conversion's resulting packed DIB is written to OUT as its bytes. Exit
 // code: the operation's status (0 = success).
 //
-//   write_image bmp|pcx|tiff|tiff-packbits|grey|invert|bw DIB OUT [GREY_FLAG]
+//   write_image bmp|pcx|tiff|tiff-packbits|png|grey|invert|bw DIB OUT [GREY_FLAG]
 //
 // Natively the progress the operation sent is printed too, one line:
 // "progress N: v1,v2,...".
@@ -43,7 +43,7 @@ bool SaveDib(MemHandle block, const char* path) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: write_image bmp|pcx|tiff|tiff-packbits|grey|invert|bw DIB OUT [GREY_FLAG]\n");
+    std::fprintf(stderr, "usage: write_image bmp|pcx|tiff|tiff-packbits|png|grey|invert|bw DIB OUT [GREY_FLAG]\n");
     return 2;
   }
   std::ifstream in(argv[2], std::ios::binary);
@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(op, "pcx")) s = WritePcxFile(progress, argv[3], dib.get(), 5, 300);
   else if (!std::strcmp(op, "tiff")) s = WriteTiffFile(progress, argv[3], dib.get(), kTiffUncompressed, grey, 300);
   else if (!std::strcmp(op, "tiff-packbits")) s = WriteTiffFile(progress, argv[3], dib.get(), kTiffPackBits, grey, 300);
+  else if (!std::strcmp(op, "png")) s = WritePngFile(progress, argv[3], dib.get(), 3780);
   else if (!std::strcmp(op, "grey")) s = MakeGreyscaleDib(dib.get(), &result);
   else if (!std::strcmp(op, "invert")) s = InvertDib(dib.get(), &result);
   else if (!std::strcmp(op, "bw")) s = MakeBlackWhiteDib(progress, dib.get(), &result);

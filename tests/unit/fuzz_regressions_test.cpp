@@ -20,7 +20,7 @@ using FuzzRegressions = TempDir;
 TEST_F(FuzzRegressions, EveryKeptInputIsHandled) {
   const fs::path root = fs::path(PICTRAP_SOURCE_DIR) / "tests" / "fuzz" / "regressions";
   int replayed = 0;
-  for (const char* writer : {"bmp", "pcx", "tiff"}) {
+  for (const char* writer : {"bmp", "pcx", "tiff", "png"}) {
     for (const auto& entry : fs::directory_iterator(root / writer)) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
@@ -32,6 +32,8 @@ TEST_F(FuzzRegressions, EveryKeptInputIsHandled) {
         s = WriteBmpFile(nullptr, out.c_str(), c.dib);
       } else if (std::string(writer) == "pcx") {
         s = WritePcxFile(nullptr, out.c_str(), c.dib, 5, 300);
+      } else if (std::string(writer) == "png") {
+        s = WritePngFile(nullptr, out.c_str(), c.dib, 3780);
       } else {
         s = WriteTiffFile(nullptr, out.c_str(), c.dib, c.compression, c.greyFlag, 300);
       }

@@ -74,19 +74,19 @@ TEST(LoadSettings, DefaultsWithNoFile) {
   EXPECT_EQ(s.Key, 10);
   EXPECT_EQ(s.Greyscale + s.Invert + s.Dither + s.ToClipbd + s.Print + s.IncFileName, 0);
   EXPECT_EQ(s.AutoSave, 1);
-  EXPECT_EQ(s.CapFormat, 1) << "a first run saves BMP files";
+  EXPECT_EQ(s.CapFormat, 4) << "a first run saves PNG files";
   EXPECT_STREQ(s.CapDir, "C:\\WORK");
   EXPECT_STREQ(s.AutoNamePrefix, "Cap");
   EXPECT_EQ(s.AutoName, 1);
   EXPECT_EQ(s.NextCaptureNumber, 1);
-  EXPECT_EQ(disk.askedExtension, "bmp");
+  EXPECT_EQ(disk.askedExtension, "png");
   EXPECT_EQ(disk.askedDirectory, "C:\\WORK");
   EXPECT_TRUE(profile.writes.empty()) << "loading writes nothing";
 }
 
-TEST(LoadSettings, FormatOutsideOneToThreeBecomesBmp) {
-  const std::pair<const char*, int> table[] = {{"0", 1}, {"1", 1}, {"2", 2}, {"3", 3}, {"4", 1}, {"-1", 1}, {"x", 1}};
-  for (auto [text, format] : table) {
+TEST(LoadSettings, FormatOutsideOneToFourBecomesPng) {
+  const std::pair<const char*, int> t[] = {{"0", 4}, {"1", 1}, {"2", 2}, {"3", 3}, {"4", 4}, {"5", 4}, {" 2", 2}};
+  for (auto [text, format] : t) {
     FakeProfile profile;
     profile.keys = {{"CapFormat", text}};
     FakeDisk disk;
@@ -125,7 +125,7 @@ TEST(LoadSettings, Corrections) {
   EXPECT_EQ(s.Mode, 3);
   EXPECT_EQ(s.Key, 44) << "the low 8 bits of 300";
   EXPECT_EQ(s.Alt, 1);
-  EXPECT_EQ(s.CapFormat, 1) << "655 (three characters read) is no format: BMP";
+  EXPECT_EQ(s.CapFormat, 4) << "655 (three characters read) is no format: PNG";
   EXPECT_EQ(s.AutoName, 0);
 
   profile.keys = {{"SizeWd", "2"}, {"SizeHt", "768"}, {"Mode", "-1"}};
@@ -251,6 +251,8 @@ TEST(AutoFileName, DirectoryPrefixNumberExtension) {
   EXPECT_STREQ(out, "C:\\Cap7.bmp");
   ASSERT_TRUE(MakeAutoFileName(Named("C:\\SHOTS\\", "Img", 12, 3), out, sizeof out));
   EXPECT_STREQ(out, "C:\\SHOTS\\Img12.tif");
+  ASSERT_TRUE(MakeAutoFileName(Named("C:\\SHOTS", "Cap", 1, 4), out, sizeof out));
+  EXPECT_STREQ(out, "C:\\SHOTS\\Cap1.png");
   ASSERT_TRUE(MakeAutoFileName(Named("D:\\X", "Cap", 1, 0), out, sizeof out));
   EXPECT_STREQ(out, "D:\\X\\Cap1") << "no format, no extension";
   ASSERT_TRUE(MakeAutoFileName(Named("", "Cap", 3, 2), out, sizeof out));
@@ -286,6 +288,9 @@ TEST(Extensions, TheChosenTypeDecides) {
   std::snprintf(path, sizeof path, "C:\\SHOTS\\shot");
   ASSERT_TRUE(ReplaceExtension(path, sizeof path, 3));
   EXPECT_STREQ(path, "C:\\SHOTS\\shot.tif");
+  std::snprintf(path, sizeof path, "C:\\SHOTS\\shot.bmp");
+  ASSERT_TRUE(ReplaceExtension(path, sizeof path, 4));
+  EXPECT_STREQ(path, "C:\\SHOTS\\shot.png");
   std::snprintf(path, sizeof path, "C:\\MY.DIR\\shot");
   ASSERT_TRUE(ReplaceExtension(path, sizeof path, 1));
   EXPECT_STREQ(path, "C:\\MY.DIR\\shot.bmp") << "a dot in a directory name is no extension";

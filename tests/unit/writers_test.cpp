@@ -54,6 +54,7 @@ const NamedWriter kWriters[] = {
     {"TIFF PackBits", [](ProgressChannel* p, const char* f, MemHandle d) {
        return WriteTiffFile(p, f, d, kTiffPackBits, 0, 300);
      }},
+    {"PNG", [](ProgressChannel* p, const char* f, MemHandle d) { return WritePngFile(p, f, d, 3780); }},
 };
 
 std::string TemporaryOf(const std::string& target, unsigned attempt = 0) {
