@@ -149,10 +149,15 @@ void PutOnClipboard(UINT format, HANDLE object, Free free) {
   if (object != nullptr && SetClipboardData(format, object) == nullptr) free(object);
 }
 
-// The registered format browsers, office and chat programs paste losslessly.
+// The registered format browsers, office and chat programs paste losslessly,
+// asked for once. A plain variable, not a function's static: the guard such a
+// static needs would bring the C++ runtime's terminate handler into the
+// program, which is built without exceptions.
+UINT g_pngClipboardFormat = 0;
+
 UINT PngClipboardFormat() {
-  static const UINT format = RegisterClipboardFormatA("PNG");
-  return format;
+  if (g_pngClipboardFormat == 0) g_pngClipboardFormat = RegisterClipboardFormatA("PNG");
+  return g_pngClipboardFormat;
 }
 
 // CF_BITMAP and CF_PALETTE only for a capture that had a colour table, then
