@@ -41,6 +41,21 @@ class OwnedDc {
   HDC dc_;
 };
 
+// A menu the program created (CreatePopupMenu), destroyed with DestroyMenu.
+class MenuGuard {
+ public:
+  explicit MenuGuard(HMENU menu) : menu_(menu) {}
+  ~MenuGuard() {
+    if (menu_ != nullptr) DestroyMenu(menu_);
+  }
+  MenuGuard(const MenuGuard&) = delete;
+  MenuGuard& operator=(const MenuGuard&) = delete;
+  HMENU get() const { return menu_; }
+
+ private:
+  HMENU menu_;
+};
+
 // A pen, brush, bitmap, font or palette, deleted unless released to a new owner.
 template <typename Handle>
 class GdiObject {

@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include "imaging/gdi_guards_win.h"
 #include "shell/hotkey_words.h"
 #include "shell/main_window_win.h"
 #include "shell/pipeline_win.h"
@@ -25,20 +26,6 @@ struct TrayIcon {
 };
 
 TrayIcon g_tray{};
-
-class MenuGuard {
- public:
-  explicit MenuGuard(HMENU menu) : menu_(menu) {}
-  ~MenuGuard() {
-    if (menu_ != nullptr) DestroyMenu(menu_);
-  }
-  MenuGuard(const MenuGuard&) = delete;
-  MenuGuard& operator=(const MenuGuard&) = delete;
-  HMENU get() const { return menu_; }
-
- private:
-  HMENU menu_;
-};
 
 // The small icon the notification area shows; the large one scaled down
 // when the small size cannot be loaded.
