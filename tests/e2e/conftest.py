@@ -16,6 +16,9 @@ from winedesktop import BIN, ROOT, Desktop, skip_where_wine_cannot_run, why_32bi
 
 __all__ = ["BIN", "ROOT", "Desktop", "wait_for"]
 
+FAILURES = ROOT / "build" / "e2e-failures"
+DELIVERABLES = ("SHOTBOX.EXE", "SBHOOK32.DLL", "SBMSG32.DLL")
+
 
 def pytest_collection_modifyitems(config, items):
     skip_where_wine_cannot_run(items)
