@@ -25,20 +25,32 @@ if [ "${1:-}" = bench ]; then
   packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib scrot)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "setup: installing ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
   fi
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+  # INITRD=No: the virtual machine's kernel boots with an initial file
+  # system of scripts/in-vm.sh's own, so Debian's would be built for nothing.
+  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No apt-get update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No \
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
 
-echo "setup: installing ${missing[*]}" >&2
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO="sudo"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+install_missing "${packages[@]}"
+
+# Some kernels run 64-bit user code only, and 32-bit Wine with them: the
+# Wine tests then run in a virtual machine with Debian's kernel
+# (scripts/in-vm.sh), which needs these.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  install_missing qemu-system-x86 linux-image-amd64 busybox-static cpio kmod
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

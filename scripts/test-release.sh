@@ -12,5 +12,4 @@ scripts/setup.sh
 scripts/build.sh win32 >/dev/null  # the tests' helper program
 scripts/release.sh
 echo "== release tests"
-cd tests/release
-/usr/bin/python3 -m pytest -q -rfEs "$@"
+scripts/wine-tests.sh tests/release "$@"

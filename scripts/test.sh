@@ -20,12 +20,7 @@ echo "== the benchmark table's verdicts"
 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/bench
 
 echo "== Windows unit tests and end-to-end tests under Wine"
-cd tests/e2e
-# Where this machine cannot run 32-bit x86 programs, every test that runs a
-# Windows program is skipped with the reason (-rs lists it); the checks of
-# the binaries' files still run.
-/usr/bin/python3 -m pytest -q -rfEs
+scripts/wine-tests.sh tests/e2e
 
 echo "== the release, made and tested from its files alone"
-cd ../..
 scripts/test-release.sh

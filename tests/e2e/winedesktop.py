@@ -51,14 +51,16 @@ WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop"
 
 
 def skip_where_wine_cannot_run(items):
-    """For pytest's collection: tests that run Windows programs need a
-    machine that executes 32-bit x86 code; where it cannot, they are skipped
-    with the reason, and those that only read the binaries still run."""
+    """For pytest's collection: tests that run Windows programs are marked
+    "wine" (so that `-m wine` picks them, as scripts/in-vm.sh runs them), and
+    where this machine cannot execute 32-bit x86 code they are skipped with
+    the reason; those that only read the binaries still run."""
+    import pytest
     reason = why_32bit_wine_cannot_run()
-    if reason:
-        import pytest
-        for item in items:
-            if WINE_FIXTURES & set(getattr(item, "fixturenames", ())):
+    for item in items:
+        if WINE_FIXTURES & set(getattr(item, "fixturenames", ())):
+            item.add_marker(pytest.mark.wine)
+            if reason:
                 item.add_marker(pytest.mark.skip(reason=reason))
 
 
