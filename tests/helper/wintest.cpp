@@ -43,9 +43,13 @@
 //                                       prints hwnd=, button=, hidden= and then command=ID per WM_COMMAND
 //   guithread HWND                      active, focus and capture windows of the window's thread
 //   hookstate DLLPATH                   SBHOOK32's shared state, read through that copy of the library
+//   tray                                Wine's notification-area icons: hwnd, screen rect and tip
+//                                       of each, one per line (tab-separated)
+//   hold-hotkey MODS VK MS              RegisterHotKey(MODS, VK) for MS milliseconds; prints "held"
 //   textmask TEXT                       TEXT in the screen's default font: "cx cy", then one row of
 //                                       0 and 1 per pixel row (1 where a glyph pixel is)
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -957,6 +961,83 @@ int GuiThread(int argc, char** argv) {
   return 0;
 }
 
+// Wine's explorer shows each icon as a "__wine_tray_icon" child of its tray
+// window, with a tooltip of its own; the tip is read in explorer's memory.
+struct TrayTip {
+  HWND icon;
+  HWND tooltip;
+};
+
+BOOL CALLBACK FindTipOf(HWND w, LPARAM param) {
+  auto* tip = reinterpret_cast<TrayTip*>(param);
+  char cls[64] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (std::strcmp(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == tip->icon) {
+    tip->tooltip = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void ReadTip(HWND icon, wchar_t* text, size_t chars) {
+  text[0] = 0;
+  TrayTip tip{icon, nullptr};
+  EnumWindows(FindTipOf, reinterpret_cast<LPARAM>(&tip));
+  DWORD pid = 0;
+  if (tip.tooltip == nullptr || !GetWindowThreadProcessId(tip.tooltip, &pid)) return;
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return;
+  const SIZE_T bytes = sizeof(TTTOOLINFOW) + chars * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
+  if (remote != nullptr) {
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.hwnd = icon;
+    info.uId = reinterpret_cast<UINT_PTR>(icon);
+    info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+    SIZE_T done = 0;
+    if (WriteProcessMemory(process, remote, &info, sizeof info, &done)) {
+      SendMessageW(tip.tooltip, TTM_GETTEXTW, chars, reinterpret_cast<LPARAM>(remote));
+      ReadProcessMemory(process, remote + sizeof info, text, chars * sizeof(wchar_t), &done);
+      text[chars - 1] = 0;
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+}
+
+BOOL CALLBACK PrintTrayIcon(HWND w, LPARAM) {
+  char cls[64] = "";
+  GetClassNameA(w, cls, sizeof cls);
+  if (std::strcmp(cls, "__wine_tray_icon") != 0 || !IsWindowVisible(w)) return TRUE;
+  RECT r;
+  GetWindowRect(w, &r);
+  wchar_t tip[128];
+  ReadTip(w, tip, 128);
+  char narrow[256] = "";
+  WideCharToMultiByte(CP_ACP, 0, tip, -1, narrow, sizeof narrow, nullptr, nullptr);
+  std::printf("%lu\t%ld,%ld,%ld,%ld\t%s\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)), r.left,
+              r.top, r.right, r.bottom, narrow);
+  return TRUE;
+}
+
+int Tray() {
+  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+  if (tray == nullptr) return 1;
+  EnumChildWindows(tray, PrintTrayIcon, 0);
+  return 0;
+}
+
+int HoldHotKey(int argc, char** argv) {
+  if (argc < 5) return 2;
+  if (!RegisterHotKey(nullptr, 1, Number(argv[2]), Number(argv[3]))) return 1;
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(Number(argv[4]));
+  UnregisterHotKey(nullptr, 1);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -996,6 +1077,8 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "version")) rc = Version(argc, argv);
   else if (!std::strcmp(cmd, "dialog")) rc = Dialog(argc, argv);
   else if (!std::strcmp(cmd, "textmask")) rc = TextMask(argc, argv);
+  else if (!std::strcmp(cmd, "tray")) rc = Tray();
+  else if (!std::strcmp(cmd, "hold-hotkey")) rc = HoldHotKey(argc, argv);
   else if (!std::strcmp(cmd, "hookstate")) rc = HookState(argc, argv);
   else if (!std::strcmp(cmd, "guithread")) rc = GuiThread(argc, argv);
   else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
