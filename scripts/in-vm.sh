@@ -33,11 +33,12 @@ modprobe -S "$version" --show-depends virtio_pci 9pnet_virtio 9p 2>/dev/null |
   done > "$work/initrd/modules.list"
 (cd "$work/initrd" && find . | cpio -o -H newc --quiet | gzip -1) > "$work/initrd.gz"
 
-# Half the memory, up to 12 GiB: the end-to-end tests' prefixes and X servers
-# live in the guest's memory.
+# Half the memory, up to 12 GiB (or VM_MEMORY_MIB): the end-to-end tests'
+# prefixes and X servers live in the guest's memory.
 total_kib=$(awk '/^MemTotal/ { print $2 }' /proc/meminfo)
 memory_mib=$(( total_kib / 2048 ))
 [ "$memory_mib" -gt 12288 ] && memory_mib=12288
+memory_mib=${VM_MEMORY_MIB:-$memory_mib}
 accel=tcg,thread=multi,tb-size=1024
 cpu=max,-smap,-smep  # QEMU 7.2's emulated SMAP faults 32-bit Wine's iret
 [ -w /dev/kvm ] && { accel=kvm; cpu=host; }

@@ -21,6 +21,20 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 "Default"="{size}"
 
 """
+# Wine's explorer shows notification icons on a taskbar along the bottom of
+# the virtual desktop, or else in a tray window of its own: either would
+# cover what the tests look at (the minimised program at the bottom left).
+# Only a desktop made with shell=True has the taskbar, as Windows has.
+SHELL_REG = """REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
+"ShowSystray"=dword:{shell}
+
+[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops\\Default]
+"EnableShell"=dword:{shell}
+"ShowSystray"=dword:{shell}
+
+"""
 
 
 @functools.lru_cache(maxsize=None)
@@ -47,7 +61,7 @@ def why_32bit_wine_cannot_run():
 
 
 # The test fixtures that run Windows programs under Wine.
-WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop"}
+WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop"}
 
 
 def skip_where_wine_cannot_run(items):
@@ -93,7 +107,7 @@ class Desktop:
     minimised window sits at -32000,-32000, as on Windows.
     """
 
-    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False):
+    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False, shell=False):
         reason = why_32bit_wine_cannot_run()
         if reason:
             raise RuntimeError(reason)
@@ -113,20 +127,23 @@ class Desktop:
         self.env.pop("WINESERVER", None)
         self.started = []
         try:
-            self._prepare(virtual_desktop, size)
+            self._prepare(virtual_desktop, size, shell)
         except BaseException:
             self.close()
             raise
 
-    def _prepare(self, virtual_desktop, size):
+    def _prepare(self, virtual_desktop, size, shell):
         # Without this, Ctrl+Alt+F1..F12 switch virtual terminals and never arrive.
         subprocess.run(["setxkbmap", "-option", "srvrkeys:none"], env=self.env, check=False)
-        subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=180,
+        subprocess.run(["wineboot", "-i"], env=self.env, check=True, timeout=600,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if virtual_desktop:
             reg = self.root / "desktop.reg"
             reg.write_text(VIRTUAL_DESKTOP_REG.format(size=size))
             self.run(["regedit", "/S", str(reg)], timeout=60)
+        reg = self.root / "shell.reg"
+        reg.write_text(SHELL_REG.format(shell=int(shell)))
+        self.run(["regedit", "/S", str(reg)], timeout=60)
         # Restart the server so the desktop setting is in force, and keep it up.
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         subprocess.run(["wineserver", "-w"], env=self.env, check=False, timeout=60)

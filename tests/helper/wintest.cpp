@@ -46,6 +46,9 @@
 //   tray                                Wine's notification-area icons: hwnd, screen rect and tip
 //                                       of each, one per line (tab-separated)
 //   hold-hotkey MODS VK MS              RegisterHotKey(MODS, VK) for MS milliseconds; prints "held"
+//   textfit HWND FACE POINTS            for each captioned control of a dialog using that font:
+//                                       id, class, width and height its text needs (with a check
+//                                       box's or button's frame), then the control's own
 //   textmask TEXT                       TEXT in the screen's default font: "cx cy", then one row of
 //                                       0 and 1 per pixel row (1 where a glyph pixel is)
 #include <windows.h>
@@ -1038,6 +1041,67 @@ int HoldHotKey(int argc, char** argv) {
   return 0;
 }
 
+struct FitContext {
+  HDC dc;
+};
+
+BOOL CALLBACK PrintTextFit(HWND control, LPARAM param) {
+  const auto* fit = reinterpret_cast<const FitContext*>(param);
+  char cls[64] = "", text[512] = "";
+  GetClassNameA(control, cls, sizeof cls);
+  GetWindowTextA(control, text, sizeof text);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  if (text[0] == 0 || !IsWindowVisible(control)) return TRUE;
+  int extra = 0;
+  UINT format = DT_CALCRECT | DT_SINGLELINE;
+  RECT have;
+  GetWindowRect(control, &have);
+  const int width = have.right - have.left, height = have.bottom - have.top;
+  if (lstrcmpiA(cls, "Button") == 0) {
+    const LONG type = style & BS_TYPEMASK;
+    if (type == BS_GROUPBOX) extra = 2 * GetSystemMetrics(SM_CXEDGE) + 8;
+    else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) extra = 4 * GetSystemMetrics(SM_CXEDGE);
+    else extra = GetSystemMetrics(SM_CXMENUCHECK) + 3;
+  } else if (lstrcmpiA(cls, "Static") == 0) {
+    if (style & (SS_PATHELLIPSIS | SS_ENDELLIPSIS | SS_WORDELLIPSIS)) return TRUE;  // shortened on purpose
+    if ((style & SS_TYPEMASK) > SS_RIGHT) return TRUE;  // not a text
+    if (height > 2 * 13) format = DT_CALCRECT | DT_WORDBREAK;
+  } else {
+    return TRUE;  // edits, lists and combo boxes scroll their text
+  }
+  RECT need = {0, 0, format & DT_WORDBREAK ? width : 0, 0};
+  DrawTextA(fit->dc, text, -1, &need, format | (style & SS_NOPREFIX && cls[0] == 'S' ? DT_NOPREFIX : 0));
+  std::printf("%d\t%s\t%ld\t%ld\t%d\t%d\t%s\n", GetDlgCtrlID(control), cls, need.right + extra, need.bottom, width,
+              height, text);
+  return TRUE;
+}
+
+int TextFit(int argc, char** argv) {
+  if (argc < 5) return 2;
+  // The target's awareness, so that its font and its rectangles are in the
+  // same pixels as ours.
+  auto set = reinterpret_cast<void*(WINAPI*)(void*)>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+  if (set != nullptr) set(reinterpret_cast<void*>(-3));
+  alignas(4) static WORD buffer[128] = {};
+  auto* t = reinterpret_cast<DLGTEMPLATE*>(buffer);
+  t->style = DS_SETFONT | WS_POPUP;
+  t->cx = t->cy = 10;
+  WORD* p = reinterpret_cast<WORD*>(t + 1) + 3;  // no menu, standard class, no title
+  *p++ = static_cast<WORD>(Number(argv[4]));
+  MultiByteToWideChar(CP_ACP, 0, argv[3], -1, reinterpret_cast<WCHAR*>(p), 64);
+  HWND d = CreateDialogIndirectParamA(GetModuleHandleA(nullptr), t, nullptr, PlainDialogProc, 0);
+  if (d == nullptr) return 1;
+  HDC dc = GetDC(d);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(d, WM_GETFONT, 0, 0)));
+  FitContext fit{dc};
+  EnumChildWindows(WindowArg(argv[2]), PrintTextFit, reinterpret_cast<LPARAM>(&fit));
+  SelectObject(dc, old);
+  ReleaseDC(d, dc);
+  DestroyWindow(d);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1078,6 +1142,7 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "dialog")) rc = Dialog(argc, argv);
   else if (!std::strcmp(cmd, "textmask")) rc = TextMask(argc, argv);
   else if (!std::strcmp(cmd, "tray")) rc = Tray();
+  else if (!std::strcmp(cmd, "textfit")) rc = TextFit(argc, argv);
   else if (!std::strcmp(cmd, "hold-hotkey")) rc = HoldHotKey(argc, argv);
   else if (!std::strcmp(cmd, "hookstate")) rc = HookState(argc, argv);
   else if (!std::strcmp(cmd, "guithread")) rc = GuiThread(argc, argv);

@@ -1,0 +1,194 @@
+"""What a user of Windows 10 or 11 meets: the notification-area icon with its
+menu and tip, the capture delay, a hot key another program holds, and every
+dialog laid out in both looks (classic, and common controls 6 under a visual
+style) at 100% and 150%.
+
+Wine's explorer shows notification icons on the virtual desktop's taskbar
+(in a desktop made for it), as "__wine_tray_icon" windows; wintest reads
+them with their tips."""
+import re
+import shutil
+import tempfile
+import time
+from pathlib import Path
+
+import pytest
+from PIL import Image
+
+from conftest import BIN, Desktop, wait_for
+from pictrap import WM_CLOSE, copy_deliverables, differing, hotkey, screen, start_pictrap, wait_file, wait_output, window_rect, xdotool
+from shellui import (ABOUT, CAPTURE_SETUP, HELP, assert_tidy_layout, click, click_rect, controls,
+                     find_window, gone, window_shot)
+from test_dpi import scaled_desktop  # noqa: F401  (the 150% desktop, a fixture)
+
+IDC_KEY_F12, IDC_DELAY, IDC_DISK_SETUP, IDOK = 212, 501, 405, 1
+MOD_ALT_CONTROL, VK_F11 = 0x3, 0x7A
+LIGHT_THEME = """REGEDIT4
+
+[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager]
+"ThemeActive"="{active}"
+"DllName"="C:\\\\windows\\\\resources\\\\themes\\\\light\\\\light.msstyles"
+"ColorName"="Blue"
+"SizeName"="NormalSize"
+
+"""
+
+
+def tray_icons(desktop):
+    rc, out = desktop.wintest("tray")
+    icons = []
+    for line in out.splitlines() if rc == 0 else []:
+        hwnd, rect, tip = line.split("\t", 2)
+        icons.append((int(hwnd), tuple(map(int, rect.split(","))), tip))
+    return icons
+
+
+def our_icon(desktop):
+    return next((icon for icon in tray_icons(desktop) if icon[2].startswith("Pictrap")), None)
+
+
+def open_menu(desktop):
+    rc, out = desktop.wintest("find", "-", "#32768", "5000")
+    assert rc == 0, "no menu opened"
+    return int(out.split()[0])
+
+
+@pytest.fixture(scope="module")
+def shell_desktop():
+    """A desktop with Wine's taskbar and its notification area, as on Windows."""
+    root = Path(tempfile.mkdtemp(prefix="pictrap-e2e-shell-"))
+    d = Desktop(root, shell=True)
+    try:
+        yield d
+    finally:
+        d.close()
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def test_notification_icon_delay_and_a_hot_key_already_taken(shell_desktop, tmp_path):
+    desktop, app_dir = shell_desktop, tmp_path / "Pictrap"
+    app_dir.mkdir()
+    copy_deliverables(app_dir)
+    # Another program registered Ctrl+Alt+F11 first: the user is told at start.
+    holder = desktop.start([BIN / "wintest.exe", "hold-hotkey", MOD_ALT_CONTROL, VK_F11, 600000])
+    assert "held" in wait_output(desktop, holder, "held")
+    proc, hwnd = start_pictrap(desktop, app_dir)
+    rc, out = desktop.wintest("find", "Pictrap", "#32770", "15000")
+    assert rc == 0, "no box about the taken key"
+    box = int(out.split()[0])
+    assert ("Static", "Ctrl+Alt+F11 is already taken as a hot key by another program or by Windows, so "
+            "pressing it may not take a capture. Choose another hot key in Capture Setup.") in \
+        [(cls, text) for (_i, cls, text) in desktop.texts(box)]
+    desktop.wintest("post", str(box), "273", "1")  # WM_COMMAND IDOK
+    assert gone(desktop, box)
+    holder.kill()
+
+    # The icon, its tip naming the key; a click opens the system menu's
+    # commands at the pointer, and Capture Setup chosen there opens it.
+    assert wait_for(lambda: our_icon(desktop) is not None, timeout=15), tray_icons(desktop)
+    icon_hwnd, rect, tip = our_icon(desktop)
+    assert tip == "Pictrap - Ctrl+Alt+F11"
+    click_rect(desktop, rect)
+    menu = open_menu(desktop)
+    left, top, _r, _b = window_rect(desktop, menu)
+    assert abs(left - (rect[0] + rect[2]) // 2) < 40 or abs(top - rect[1]) < 200, "the menu opens at the pointer"
+    xdotool(desktop, "key", "Down", "Return")
+    setup = find_window(desktop, "Pictrap Setup")
+    # Ctrl+Alt+F12 with a delay of 3 seconds; the tip follows, and a free
+    # key brings no box.
+    click(desktop, setup, IDC_KEY_F12)
+    click(desktop, setup, IDC_DELAY)
+    xdotool(desktop, "key", "Down", "Return")
+    click(desktop, setup, IDOK)
+    assert gone(desktop, setup)
+    assert wait_for(lambda: our_icon(desktop)[2] == "Pictrap - Ctrl+Alt+F12", timeout=10), our_icon(desktop)
+    assert desktop.wintest("find", "Pictrap", "#32770", "1500")[0] == 1, "a box for a free key"
+
+    # The countdown leaves the keyboard and the mouse to the application:
+    # notepad's File menu opened meanwhile is in the picture.
+    desktop.start(["notepad"])
+    notepad = desktop.find("-", "Notepad", 15000)
+    desktop.wintest("activate", str(notepad))
+    time.sleep(0.5)
+    hotkey(desktop, "ctrl+alt+F12")
+    status = desktop.find("Pictrap", "Status", 3000)
+    assert status and desktop.info(status)["visible"] == "1", "no countdown shown"
+    hotkey(desktop, "ctrl+alt+F12")  # during the countdown: nothing more
+    nl, nt, _nr, _nb = window_rect(desktop, notepad)
+    xdotool(desktop, "mousemove", nl + 20, nt + 33, "click", 1)
+    file_menu = open_menu(desktop)
+    assert wait_file(app_dir / "cap1.png", timeout=20)
+    time.sleep(1)
+    assert not (app_dir / "cap2.png").exists(), "the second press started a second capture"
+    assert desktop.wintest("find", "-", "#32768", "500")[0] == 0, "the capture closed the menu"
+    menu_box = window_rect(desktop, file_menu)
+    with Image.open(app_dir / "cap1.png") as cap:
+        assert differing(cap.convert("RGB").crop(menu_box), screen(desktop).crop(menu_box)) == []
+    xdotool(desktop, "key", "Escape")
+
+    # Esc during the countdown: no capture, no box.
+    hotkey(desktop, "ctrl+alt+F12")
+    assert wait_for(lambda: desktop.info(status)["visible"] == "1", timeout=3)
+    xdotool(desktop, "key", "Escape")
+    assert wait_for(lambda: desktop.info(status)["visible"] == "0", timeout=3), "Esc left the countdown running"
+    time.sleep(4)
+    assert not (app_dir / "cap2.png").exists()
+    assert desktop.wintest("find", "Pictrap", "#32770", "500")[0] == 1
+
+    # The icon goes with the program.
+    desktop.wintest("post", str(hwnd), str(WM_CLOSE))
+    assert proc.wait(timeout=30) == 0
+    assert wait_for(lambda: our_icon(desktop) is None, timeout=10), tray_icons(desktop)
+
+
+def assert_texts_fit(desktop, dialog):
+    """Every caption fits its control, in the dialog's own font."""
+    rc, out = desktop.wintest("textfit", str(dialog), "Helv", "8")
+    assert rc == 0 and out.strip()
+    for line in out.splitlines():
+        cid, cls, need_w, need_h, width, height, text = line.split("\t", 6)
+        assert int(need_w) <= int(width) and int(need_h) <= int(height), \
+            f"{text!r} ({cls} {cid}) needs {need_w}x{need_h}, has {width}x{height}"
+
+
+def each_dialog(desktop, folder, name):
+    """Opens About, Capture Setup, Disk Saving Setup and Help in turn from
+    the real program: each on the screen, tidy, its texts whole, and a
+    picture of it in build/e2e-screens/."""
+    proc, hwnd = start_pictrap(desktop, folder)
+    for command, title in ((ABOUT, "About Pictrap"), (CAPTURE_SETUP, "Pictrap Setup"), (HELP, "Pictrap Help")):
+        desktop.wintest("syscommand", str(hwnd), str(command))
+        dialog = find_window(desktop, title)
+        time.sleep(0.5)
+        dialogs = [(title, dialog)]
+        if command == CAPTURE_SETUP:
+            click(desktop, dialog, IDC_DISK_SETUP)
+            dialogs.append(("Disk Saving Setup", find_window(desktop, "Disk Saving Setup")))
+            time.sleep(0.5)
+        for shown, window in reversed(dialogs):
+            ctrls = controls(desktop, window)
+            assert_tidy_layout(desktop, window, ctrls)
+            assert_texts_fit(desktop, window)
+            window_shot(desktop, window, re.sub(r"\W+", "-", shown.lower()) + "-" + name)
+            xdotool(desktop, "key", "Escape")
+            assert gone(desktop, window), f"{shown} did not close on Esc"
+    desktop.wintest("post", str(hwnd), str(WM_CLOSE))
+    assert proc.wait(timeout=30) == 0
+
+
+@pytest.mark.parametrize("scale", ["100", "150"])
+def test_dialogs_in_the_classic_and_the_visual_style_looks(request, app_dir, tmp_path, scale):
+    target = request.getfixturevalue("desktop" if scale == "100" else "scaled_desktop")
+    folder = tmp_path / "program"
+    folder.mkdir()
+    for f in app_dir.iterdir():
+        (folder / f.name).write_bytes(f.read_bytes())
+    reg = tmp_path / "theme.reg"
+    try:
+        each_dialog(target, folder, f"classic-{scale}")
+        reg.write_text(LIGHT_THEME.format(active=1))
+        assert target.run(["regedit", "/S", reg]).returncode == 0
+        each_dialog(target, folder, f"themed-{scale}")
+    finally:
+        reg.write_text(LIGHT_THEME.format(active=0))
+        target.run(["regedit", "/S", reg])
