@@ -203,6 +203,11 @@ def test_processing_chain_in_order_and_the_clipboard(desktop, app_dir):
                           capture_output=True, timeout=30, check=True).stdout
     from_x = Image.open(io.BytesIO(data)).convert("RGB")
     assert differing(from_x, negative) == []
+    # The registered "PNG" format, which Wine offers X as image/png.
+    data = subprocess.run(["xclip", "-selection", "clipboard", "-t", "image/png", "-o"], env=desktop.env,
+                          capture_output=True, timeout=30, check=True).stdout
+    with Image.open(io.BytesIO(data)) as png:
+        assert png.format == "PNG" and differing(png.convert("RGB"), negative) == []
 
 
 def test_hot_key_armed_while_another_process_holds_the_library_elsewhere(desktop, app_dir):

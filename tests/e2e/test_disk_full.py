@@ -8,7 +8,7 @@ import pytest
 
 from conftest import BIN
 
-FORMATS = {"bmp": "bmp", "pcx": "pcx", "tiff": "tif", "tiff-packbits": "tif"}
+FORMATS = {"bmp": "bmp", "pcx": "pcx", "tiff": "tif", "tiff-packbits": "tif", "png": "png"}
 
 
 def windows_path(path):

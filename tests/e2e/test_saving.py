@@ -266,9 +266,10 @@ def click_control(desktop, dialog, control_id):
     xdotool(desktop, "click", "1")
 
 
-def save_as(desktop, shell, typed, next_type=False):
+def save_as(desktop, shell, typed, next_type=0):
     """Runs the Save As branch and answers the dialog with xdotool: the name
-    typed into the file-name box, optionally the next file type, then Save."""
+    typed into the file-name box, optionally a type that many further down
+    the list, then Save."""
     proc = desktop.start([shell / "shelltest.exe", "name"], cwd=shell)
     dialog = desktop.find("Save As", "#32770", 15000)
     assert dialog, "no Save As dialog"
@@ -277,24 +278,25 @@ def save_as(desktop, shell, typed, next_type=False):
     xdotool(desktop, "key", "End", "shift+Home", "BackSpace")
     xdotool(desktop, "type", typed)
     if next_type:
-        click_control(desktop, dialog, 0x470)  # the file type list: BMP, PCX, TIF
-        xdotool(desktop, "key", "Down", "Return")
+        click_control(desktop, dialog, 0x470)  # the file type list: BMP, PCX, TIF, PNG
+        xdotool(desktop, "key", *["Down"] * next_type, "Return")
         time.sleep(0.3)
     click_control(desktop, dialog, 1)  # Save
     return proc
 
 
-def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path):
+@pytest.mark.parametrize("down, ext, magic, stored", [(1, "pcx", b"\x0a\x05", "2"), (3, "png", b"\x89PNG", "4")])
+def test_save_as_dialog_type_decides_the_extension(desktop, shell, tmp_path, down, ext, magic, stored):
     shots = capture_dir(tmp_path)
     write_ini(shell, AutoName=0, CapFormat=1, CapDir=windows_path(shots))
-    proc = save_as(desktop, shell, "shot.txt", next_type=True)
+    proc = save_as(desktop, shell, "shot.txt", next_type=down)
     out = finished_output(desktop, proc)
     assert out["result"] == "0"
-    assert out["name"].lower() == (windows_path(shots) + "\\shot.pcx").lower()
-    assert (shots / "shot.pcx").read_bytes()[:2] == b"\x0a\x05"
+    assert out["name"].lower() == (windows_path(shots) + f"\\shot.{ext}").lower()
+    assert (shots / f"shot.{ext}").read_bytes()[:len(magic)] == magic
     assert not (shots / "shot.txt").exists()
     ini = read_ini(shell)
-    assert ini["CapFormat"] == "2"
+    assert ini["CapFormat"] == stored
     assert ini["CapDir"].lower() == windows_path(shots).lower()
     assert out["cwd"].lower() == windows_path(shell).lower(), "the dialog left the current directory in shots"
 
