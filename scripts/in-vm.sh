@@ -25,7 +25,7 @@ rm -rf "$work/initrd"
 mkdir -p "$work/initrd/bin" "$work/initrd/modules"
 cp /bin/busybox "$work/initrd/bin/"
 cp scripts/vm/init "$work/initrd/init"
-modprobe -S "$version" --show-depends virtio_pci 9pnet_virtio 9p 2>/dev/null |
+for m in virtio_pci 9pnet_virtio 9p; do modprobe -S "$version" --show-depends "$m"; done |
   awk '$1 == "insmod" && !seen[$2]++ { print $2 }' |
   while read -r module; do
     cp "$module" "$work/initrd/modules/"
@@ -50,6 +50,6 @@ qemu-system-x86_64 -accel "$accel" -cpu "$cpu" -smp "$(nproc)" -m "$memory_mib" 
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$project,mount_tag=project,security_model=none,multidevs=remap" \
   -display none -serial stdio -monitor none -no-reboot -nic none </dev/null |
-  { grep -v -E '^\[ *[0-9]+\.[0-9]+\] (reboot|ACPI)' || true; }
+  { grep --line-buffered -v -E '^\[ *[0-9]+\.[0-9]+\] (reboot|ACPI)' || true; }
 [ -f "$work/exit-code" ] || { echo "in-vm: the guest stopped before its command ended" >&2; exit 1; }
 exit "$(cat "$work/exit-code")"
