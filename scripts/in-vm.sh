@@ -46,7 +46,7 @@ cpu=max,-smap,-smep  # QEMU 7.2's emulated SMAP faults 32-bit Wine's iret
 rm -f "$work/exit-code"
 qemu-system-x86_64 -accel "$accel" -cpu "$cpu" -smp "$(nproc)" -m "$memory_mib" \
   -kernel "$kernel" -initrd "$work/initrd.gz" \
-  -append "console=ttyS0 quiet ia32_emulation=on vmproject=$(printf %s "$project" | base64 -w0) vmjob=$(printf %s "$1" | base64 -w0)" \
+  -append "console=ttyS0 quiet panic=1 ia32_emulation=on vmproject=$(printf %s "$project" | base64 -w0) vmjob=$(printf %s "$1" | base64 -w0)" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$project,mount_tag=project,security_model=none,multidevs=remap" \
   -display none -serial stdio -monitor none -no-reboot -nic none </dev/null |
