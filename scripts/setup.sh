@@ -48,9 +48,9 @@ install_missing() {
 
 install_missing "${packages[@]}"
 
-# Some kernels run 64-bit user code only, and 32-bit Wine with them: the
-# Wine tests then run in a virtual machine with Debian's kernel
-# (scripts/in-vm.sh), which needs these.
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  install_missing qemu-system-x86 linux-image-amd64 busybox-static cpio kmod
+# Some kernels run 64-bit user code only, and 32-bit Wine with them: with
+# PICTRAP_VM=1 the Wine tests then run in a virtual machine with Debian's
+# kernel (scripts/in-vm.sh), which needs these.
+if [ "${PICTRAP_VM:-0}" = 1 ] && ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  install_missing qemu-system-x86 linux-image-amd64 busybox-static cpio kmod python3-pytest-xdist
 fi

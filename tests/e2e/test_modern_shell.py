@@ -23,15 +23,20 @@ from test_dpi import scaled_desktop  # noqa: F401  (the 150% desktop, a fixture)
 
 IDC_KEY_F12, IDC_DELAY, IDC_DISK_SETUP, IDOK = 212, 501, 405, 1
 MOD_ALT_CONTROL, VK_F11 = 0x3, 0x7A
-LIGHT_THEME = """REGEDIT4
+THEMES = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager"
+LIGHT = "C:\\windows\\resources\\themes\\light\\light.msstyles"
 
-[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager]
-"ThemeActive"="{active}"
-"DllName"="C:\\\\windows\\\\resources\\\\themes\\\\light\\\\light.msstyles"
-"ColorName"="Blue"
-"SizeName"="NormalSize"
 
-"""
+def theme_setting(desktop, name):
+    out = desktop.run(["reg", "query", THEMES, "/v", name]).stdout
+    m = re.search(name + r"\s+REG_SZ\s+(.*)", out)
+    return m.group(1).strip() if m else None
+
+
+def set_theme(desktop, active, dll=LIGHT):
+    for name, value in (("DllName", dll), ("ColorName", "Blue"), ("SizeName", "NormalSize"), ("ThemeActive", active)):
+        if value is not None:
+            assert desktop.run(["reg", "add", THEMES, "/v", name, "/t", "REG_SZ", "/d", value, "/f"]).returncode == 0
 
 
 def tray_icons(desktop):
@@ -183,12 +188,12 @@ def test_dialogs_in_the_classic_and_the_visual_style_looks(request, app_dir, tmp
     folder.mkdir()
     for f in app_dir.iterdir():
         (folder / f.name).write_bytes(f.read_bytes())
-    reg = tmp_path / "theme.reg"
+    # The look is read as a program starts: each pass starts the program anew.
+    before = theme_setting(target, "ThemeActive"), theme_setting(target, "DllName")
     try:
+        set_theme(target, "0")
         each_dialog(target, folder, f"classic-{scale}")
-        reg.write_text(LIGHT_THEME.format(active=1))
-        assert target.run(["regedit", "/S", reg]).returncode == 0
+        set_theme(target, "1")
         each_dialog(target, folder, f"themed-{scale}")
     finally:
-        reg.write_text(LIGHT_THEME.format(active=0))
-        target.run(["regedit", "/S", reg])
+        set_theme(target, before[0] or "0", before[1])

@@ -43,8 +43,8 @@
 //                                       prints hwnd=, button=, hidden= and then command=ID per WM_COMMAND
 //   guithread HWND                      active, focus and capture windows of the window's thread
 //   hookstate DLLPATH                   SBHOOK32's shared state, read through that copy of the library
-//   tray                                Wine's notification-area icons: hwnd, screen rect and tip
-//                                       of each, one per line (tab-separated)
+//   tray                                Wine's notification-area icons: their tooltip's handle,
+//                                       the icon's screen rect and its tip, one per line
 //   hold-hotkey MODS VK MS              RegisterHotKey(MODS, VK) for MS milliseconds; prints "held"
 //   textfit HWND FACE POINTS            for each captioned control of a dialog using that font:
 //                                       id, class, width and height its text needs (with a check
@@ -964,59 +964,55 @@ int GuiThread(int argc, char** argv) {
   return 0;
 }
 
-// Wine's explorer shows each icon as a "__wine_tray_icon" child of its tray
-// window, with a tooltip of its own; the tip is read in explorer's memory.
-struct TrayTip {
-  HWND icon;
-  HWND tooltip;
+// Wine's explorer gives each notification icon a tooltip owned by its tray
+// window (or by the icon's own window inside it, in newer versions): each
+// tooltip's one tool is the icon's place and tip, read in explorer's memory.
+struct TrayTips {
+  HWND tray;
 };
 
-BOOL CALLBACK FindTipOf(HWND w, LPARAM param) {
-  auto* tip = reinterpret_cast<TrayTip*>(param);
-  char cls[64] = "";
-  GetClassNameA(w, cls, sizeof cls);
-  if (std::strcmp(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == tip->icon) {
-    tip->tooltip = w;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-void ReadTip(HWND icon, wchar_t* text, size_t chars) {
-  text[0] = 0;
-  TrayTip tip{icon, nullptr};
-  EnumWindows(FindTipOf, reinterpret_cast<LPARAM>(&tip));
+bool ReadTool(HWND tooltip, TTTOOLINFOW* info, wchar_t* text, size_t chars) {
   DWORD pid = 0;
-  if (tip.tooltip == nullptr || !GetWindowThreadProcessId(tip.tooltip, &pid)) return;
+  if (!GetWindowThreadProcessId(tooltip, &pid)) return false;
   HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (process == nullptr) return;
+  if (process == nullptr) return false;
+  bool ok = false;
   const SIZE_T bytes = sizeof(TTTOOLINFOW) + chars * sizeof(wchar_t);
   auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, bytes, MEM_COMMIT, PAGE_READWRITE));
   if (remote != nullptr) {
-    TTTOOLINFOW info{};
-    info.cbSize = sizeof info;
-    info.hwnd = icon;
-    info.uId = reinterpret_cast<UINT_PTR>(icon);
-    info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+    auto* remoteText = reinterpret_cast<wchar_t*>(remote + sizeof(TTTOOLINFOW));
+    TTTOOLINFOW request{};
+    request.cbSize = sizeof request;
+    request.lpszText = remoteText;
     SIZE_T done = 0;
-    if (WriteProcessMemory(process, remote, &info, sizeof info, &done)) {
-      SendMessageW(tip.tooltip, TTM_GETTEXTW, chars, reinterpret_cast<LPARAM>(remote));
-      ReadProcessMemory(process, remote + sizeof info, text, chars * sizeof(wchar_t), &done);
+    if (WriteProcessMemory(process, remote, &request, sizeof request, &done) &&
+        SendMessageW(tooltip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(remote)) &&
+        ReadProcessMemory(process, remote, info, sizeof *info, &done)) {
+      info->lpszText = remoteText;
+      WriteProcessMemory(process, remote, info, sizeof *info, &done);
+      SendMessageW(tooltip, TTM_GETTEXTW, chars, reinterpret_cast<LPARAM>(remote));
+      ok = ReadProcessMemory(process, remoteText, text, chars * sizeof(wchar_t), &done) != FALSE;
       text[chars - 1] = 0;
     }
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
   }
   CloseHandle(process);
+  return ok;
 }
 
-BOOL CALLBACK PrintTrayIcon(HWND w, LPARAM) {
+BOOL CALLBACK PrintTrayTip(HWND w, LPARAM param) {
+  const auto* tips = reinterpret_cast<const TrayTips*>(param);
   char cls[64] = "";
   GetClassNameA(w, cls, sizeof cls);
-  if (std::strcmp(cls, "__wine_tray_icon") != 0 || !IsWindowVisible(w)) return TRUE;
-  RECT r;
-  GetWindowRect(w, &r);
+  HWND owner = GetWindow(w, GW_OWNER);
+  if (std::strcmp(cls, TOOLTIPS_CLASSA) != 0 || owner == nullptr) return TRUE;
+  if (owner != tips->tray && GetParent(owner) != tips->tray) return TRUE;
+  TTTOOLINFOW info{};
   wchar_t tip[128];
-  ReadTip(w, tip, 128);
+  if (!ReadTool(w, &info, tip, 128)) return TRUE;
+  RECT r = info.rect;
+  if (info.uFlags & TTF_IDISHWND) GetWindowRect(reinterpret_cast<HWND>(info.uId), &r);
+  else MapWindowPoints(info.hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
   char narrow[256] = "";
   WideCharToMultiByte(CP_ACP, 0, tip, -1, narrow, sizeof narrow, nullptr, nullptr);
   std::printf("%lu\t%ld,%ld,%ld,%ld\t%s\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)), r.left,
@@ -1025,9 +1021,9 @@ BOOL CALLBACK PrintTrayIcon(HWND w, LPARAM) {
 }
 
 int Tray() {
-  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-  if (tray == nullptr) return 1;
-  EnumChildWindows(tray, PrintTrayIcon, 0);
+  TrayTips tips{FindWindowA("Shell_TrayWnd", nullptr)};
+  if (tips.tray == nullptr) return 1;
+  EnumWindows(PrintTrayTip, reinterpret_cast<LPARAM>(&tips));
   return 0;
 }
 
