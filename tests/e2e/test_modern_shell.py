@@ -17,7 +17,7 @@ from PIL import Image
 
 from conftest import BIN, Desktop, wait_for
 from pictrap import WM_CLOSE, copy_deliverables, differing, hotkey, screen, start_pictrap, wait_file, wait_output, window_rect, xdotool
-from shellui import (ABOUT, CAPTURE_SETUP, HELP, assert_tidy_layout, click, click_rect, controls,
+from shellui import (ABOUT, CAPTURE_SETUP, HELP, assert_tidy_layout, click, read_ini, click_rect, controls,
                      find_window, gone, window_shot)
 from test_dpi import scaled_desktop  # noqa: F401  (the 150% desktop, a fixture)
 
@@ -76,7 +76,7 @@ def test_notification_icon_delay_and_a_hot_key_already_taken(shell_desktop, tmp_
     copy_deliverables(app_dir)
     # Another program registered Ctrl+Alt+F11 first: the user is told at start.
     holder = desktop.start([BIN / "wintest.exe", "hold-hotkey", MOD_ALT_CONTROL, VK_F11, 600000])
-    assert "held" in wait_output(desktop, holder, "held")
+    assert "held" in wait_output(desktop, holder, "held", timeout=90)
     proc, hwnd = start_pictrap(desktop, app_dir)
     rc, out = desktop.wintest("find", "Pictrap", "#32770", "15000")
     assert rc == 0, "no box about the taken key"
@@ -108,6 +108,7 @@ def test_notification_icon_delay_and_a_hot_key_already_taken(shell_desktop, tmp_
     assert gone(desktop, setup)
     assert wait_for(lambda: our_icon(desktop)[2] == "Pictrap - Ctrl+Alt+F12", timeout=10), our_icon(desktop)
     assert desktop.wintest("find", "Pictrap", "#32770", "1500")[0] == 1, "a box for a free key"
+    assert (read_ini(app_dir)["Key"], read_ini(app_dir)["Delay"]) == ("11", "3")
 
     # The countdown leaves the keyboard and the mouse to the application:
     # notepad's File menu opened meanwhile is in the picture.
@@ -117,7 +118,7 @@ def test_notification_icon_delay_and_a_hot_key_already_taken(shell_desktop, tmp_
     time.sleep(0.5)
     hotkey(desktop, "ctrl+alt+F12")
     status = desktop.find("Pictrap", "Status", 3000)
-    assert status and desktop.info(status)["visible"] == "1", "no countdown shown"
+    assert status and wait_for(lambda: desktop.info(status)["visible"] == "1", timeout=5), "no countdown shown"
     hotkey(desktop, "ctrl+alt+F12")  # during the countdown: nothing more
     nl, nt, _nr, _nb = window_rect(desktop, notepad)
     xdotool(desktop, "mousemove", nl + 20, nt + 33, "click", 1)
