@@ -327,7 +327,6 @@ void DeflateCoder::Slide() {
 }
 
 bool DeflateCoder::Commit(std::uint32_t n) {
-  adler_ = Adler32(adler_, window_ + end_, n);
   end_ += n;
   return end_ - done_ < sizes_.blockInput || CodeBlock(false);
 }
@@ -415,6 +414,9 @@ bool DeflateCoder::CodeBlock(bool last) {
   std::uint32_t litFreq[kLitCodes] = {}, distFreq[kDistCodes] = {};
   std::uint32_t count = 0;
   const std::uint32_t bytes = end_ - done_;
+  // A block's input at once: the check's sums are reduced once per 5552
+  // bytes, not once for each row handed over.
+  adler_ = Adler32(adler_, window_ + done_, bytes);
   FindMatches(litFreq, distFreq, &count);
   litFreq[256] = 1;  // the end of the block
 
@@ -575,11 +577,13 @@ std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* p, std::size_t n)
     auto total = [](__m128i v) {
       v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));
       v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xB1));
-      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
+      return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
     };
-    const std::uint64_t second = b + std::uint64_t{a} * 16 * steps + 16 * total(earlier) + total(weighted);
-    a = static_cast<std::uint32_t>((a + total(sums)) % 65521);
-    b = static_cast<std::uint32_t>(second % 65521);
+    // Within 2^32 for 5552 bytes, as the scalar sums below: 32-bit
+    // arithmetic, which a 32-bit build does without a library call.
+    const std::uint32_t second = b + a * 16 * static_cast<std::uint32_t>(steps) + 16 * total(earlier) + total(weighted);
+    a = (a + total(sums)) % 65521;
+    b = second % 65521;
   }
 #endif
   while (n > 0) {
