@@ -10,6 +10,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <type_traits>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -71,9 +72,21 @@ constexpr std::array<std::uint8_t, 512> kDistCodeOf = [] {
 
 inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : kDistCodeOf[256 + (d >> 7)]; }
 
-// Symbols of a block: a literal byte as it is; a match as this flag, its
-// length << 15 and distance - 1.
-constexpr std::uint32_t kMatchFlag = 0x80000000u;
+// A block's matches, each as two words: the number of literals before it
+// (which stay in the window, to be read from there), then its length << 15
+// and distance - 1. A last pair with no match (0) holds the literals after
+// the last match.
+//
+// After 16 << k misses in a row, positions are looked up k + 1 apart.
+constexpr unsigned kSkipShift = 4;
+
+// The bit accumulator of the block's symbols: the machine's word.
+using BitWord = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
+constexpr bool kWideWord = sizeof(BitWord) >= 8;
+
+inline void CountLiterals(const std::uint8_t* p, std::uint32_t n, std::uint32_t* freq) {
+  for (std::uint32_t i = 0; i < n; ++i) ++freq[p[i]];
+}
 
 inline std::uint32_t Load32(const std::uint8_t* p) {
   std::uint32_t v;
@@ -230,10 +243,12 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
   const std::uint64_t block = std::min<std::uint64_t>(total, std::uint64_t{z.blockInput} + maxPiece);
   z.window = static_cast<std::uint32_t>(
       std::max<std::uint64_t>(1, std::min<std::uint64_t>(total, std::uint64_t{kWindow} + z.blockInput + maxPiece)));
-  z.symbols = static_cast<std::uint32_t>(std::max<std::uint64_t>(block, 1));
+  // Two words a match, a match every kMinMatch bytes at most, and the last pair.
+  z.symbols = static_cast<std::uint32_t>(2 * (block / kMinMatch + 1));
   // Room for the largest block stored, its pieces' headers, the stream's
   // header and trailer and what the bit accumulator holds.
-  z.out = z.symbols + (z.symbols / kStoredMax + 1) * 5 + 64;
+  const auto most = static_cast<std::uint32_t>(std::max<std::uint64_t>(block, 1));
+  z.out = most + (most / kStoredMax + 1) * 5 + 64;
   // Four bytes an entry, at most an eighth of the stream.
   z.hashBits = 8;
   while (z.hashBits < kMaxHashBits && (std::uint64_t{32} << z.hashBits) < total) ++z.hashBits;
@@ -312,7 +327,6 @@ void DeflateCoder::Slide() {
 }
 
 bool DeflateCoder::Commit(std::uint32_t n) {
-  adler_ = Adler32(adler_, window_ + end_, n);
   end_ += n;
   return end_ - done_ < sizes_.blockInput || CodeBlock(false);
 }
@@ -329,8 +343,8 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
   const std::uint8_t* w = window_;
   const unsigned shift = 32 - sizes_.hashBits;
   std::uint32_t* const table = hash_;
-  std::uint32_t* sym = symbols_;
-  std::uint32_t p = done_;
+  std::uint32_t* rec = symbols_;
+  std::uint32_t p = done_, literalsFrom = done_;
   const std::uint32_t end = end_;
   const std::uint32_t base = base_;  // a local: the stores through the tables could alias a member
   std::uint32_t misses = 0;
@@ -345,7 +359,10 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
     if (distance - 1 < kWindow && distance <= p && Load32(w + p - distance) == here) {
       const std::uint32_t limit = std::min(kMaxMatch, end - p);
       const std::uint32_t len = MatchLength(w + p, w + p - distance, kMinMatch, limit);
-      *sym++ = kMatchFlag | len << 15 | (distance - 1);
+      CountLiterals(w + literalsFrom, p - literalsFrom, litFreq);
+      rec[0] = p - literalsFrom;
+      rec[1] = len << 15 | (distance - 1);
+      rec += 2;
       ++litFreq[257 + kLengthCodeOf[len]];
       ++distFreq[DistCodeOf(distance - 1)];
       // The match's last position goes into the table too: a repeat of what
@@ -355,28 +372,23 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
         table[(Load32(w + q) * 2654435761u) >> shift] = base + q;
       }
       p += len;
+      literalsFrom = p;
       misses = 0;
     } else {
-      // After 16 literals in a row (noise, anti-aliased text, a
-      // photograph) only every other position is looked up, the one
-      // between going out as a literal too. On screens this is faster and
-      // even a little smaller: noise no longer pushes useful positions out
-      // of the table.
-      *sym++ = w[p];
-      ++litFreq[w[p]];
-      ++p;
-      if (++misses > 16 && p + 1 + kMinMatch <= end) {
-        *sym++ = w[p];
-        ++litFreq[w[p]];
-        ++p;
-      }
+      // The longer a stretch goes without a match (noise, anti-aliased
+      // text, a photograph), the further apart the positions looked up:
+      // one in two after 16 misses, one in three after 32, and so on. What
+      // lies between goes out as literals all the same. On screens this is
+      // much faster and barely larger, and noise no longer pushes useful
+      // positions out of the table.
+      ++misses;
+      p += 1 + (misses >> kSkipShift);
     }
   }
-  for (; p < end; ++p) {
-    *sym++ = w[p];
-    ++litFreq[w[p]];
-  }
-  *count = static_cast<std::uint32_t>(sym - symbols_);
+  CountLiterals(w + literalsFrom, end - literalsFrom, litFreq);
+  rec[0] = end - literalsFrom;
+  rec[1] = 0;  // no match: the block's end
+  *count = static_cast<std::uint32_t>(rec + 2 - symbols_) / 2;
 }
 
 bool DeflateCoder::WriteStored(std::uint32_t from, std::uint32_t n, bool last) {
@@ -402,6 +414,9 @@ bool DeflateCoder::CodeBlock(bool last) {
   std::uint32_t litFreq[kLitCodes] = {}, distFreq[kDistCodes] = {};
   std::uint32_t count = 0;
   const std::uint32_t bytes = end_ - done_;
+  // A block's input at once: the check's sums are reduced once per 5552
+  // bytes, not once for each row handed over.
+  adler_ = Adler32(adler_, window_ + done_, bytes);
   FindMatches(litFreq, distFreq, &count);
   litFreq[256] = 1;  // the end of the block
 
@@ -461,43 +476,68 @@ bool DeflateCoder::CodeBlock(bool last) {
         PutBits(clCodes[s].bits, clCodes[s].length);
         if (s >= 16) PutBits(described[i].extra, kRepeatExtraBits[s - 16]);
       }
-      // Whole bytes go out after each symbol without a test: eight bytes
-      // are stored (little-endian, as the bits go out), as many as are
-      // complete are kept. Fewer than 8 bits wait, so even a match's 48
-      // bits fit the accumulator.
+      // Bits go out a machine word at a time (little-endian, as deflate
+      // orders them), as many whole bytes kept as are complete. Fewer than
+      // 8 bits wait, so after each store the word has room for three
+      // literals or a whole match (64 bits), or one literal, a length or a
+      // distance code (32 bits, where 64-bit shifts cost several
+      // instructions).
       while (bitCount_ >= 8) {
         out_[outUsed_++] = static_cast<std::uint8_t>(bits_);
         bits_ >>= 8;
         bitCount_ -= 8;
       }
-      std::uint64_t bits = bits_;
+      BitWord bits = static_cast<BitWord>(bits_);
       unsigned used = bitCount_;
       std::uint8_t* o = out_ + outUsed_;
+      auto put = [&](BitWord v, unsigned n) {
+        bits |= v << used;
+        used += n;
+      };
       auto flush = [&] {
-        const std::uint64_t le = bits;
-        std::uint8_t piece[8];
-        for (int k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(le >> (8 * k));
-        std::memcpy(o, piece, 8);
+        std::uint8_t piece[sizeof(BitWord)];
+        for (unsigned k = 0; k < sizeof(BitWord); ++k) piece[k] = static_cast<std::uint8_t>(bits >> (8 * k));
+        std::memcpy(o, piece, sizeof piece);
         o += used >> 3;
         bits >>= used & ~7u;
         used &= 7;
       };
-      for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t v = symbols_[i];
-        if ((v & kMatchFlag) == 0) {
-          bits |= std::uint64_t{litCodes[v].bits} << used;
-          used += litCodes[v].length;
+      const std::uint8_t* literal = window_ + done_;
+      for (std::uint32_t r = 0; r < count; ++r) {
+        std::uint32_t n = symbols_[2 * r];
+        if constexpr (kWideWord) {
+          for (; n >= 3; n -= 3, literal += 3) {
+            const Code& a = litCodes[literal[0]];
+            const Code& b = litCodes[literal[1]];
+            const Code& c = litCodes[literal[2]];
+            put(a.bits, a.length);
+            put(b.bits, b.length);
+            put(c.bits, c.length);
+            flush();
+          }
+        }
+        for (; n > 0; --n, ++literal) {
+          const Code& a = litCodes[*literal];
+          put(a.bits, a.length);
+          flush();
+        }
+        const std::uint32_t v = symbols_[2 * r + 1];
+        if (v == 0) continue;
+        const std::uint32_t len = v >> 15;
+        const std::uint32_t d = v & 0x7FFF;
+        literal += len;
+        const unsigned lc = kLengthCodeOf[len];
+        const Code& l = litCodes[257 + lc];
+        put(l.bits | BitWord{len - kLengthBase[lc]} << l.length, l.length + kLengthExtra[lc]);
+        if constexpr (!kWideWord) flush();
+        const unsigned dc = DistCodeOf(d);
+        const Code& c = distCodes[dc];
+        if constexpr (kWideWord) {
+          put(c.bits | BitWord{d + 1 - kDistBase[dc]} << c.length, c.length + kDistExtra[dc]);
         } else {
-          const std::uint32_t len = (v >> 15) & 0x1FF;
-          const std::uint32_t d = v & 0x7FFF;
-          const unsigned lc = kLengthCodeOf[len];
-          const Code& l = litCodes[257 + lc];
-          bits |= std::uint64_t{l.bits | (len - kLengthBase[lc]) << l.length} << used;
-          used += l.length + kLengthExtra[lc];
-          const unsigned dc = DistCodeOf(d);
-          const Code& c = distCodes[dc];
-          bits |= std::uint64_t{c.bits | (d + 1 - kDistBase[dc]) << c.length} << used;
-          used += c.length + kDistExtra[dc];
+          put(c.bits, c.length);
+          flush();
+          put(d + 1 - kDistBase[dc], kDistExtra[dc]);
         }
         flush();
       }
@@ -537,11 +577,13 @@ std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* p, std::size_t n)
     auto total = [](__m128i v) {
       v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));
       v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xB1));
-      return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
+      return static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
     };
-    const std::uint64_t second = b + std::uint64_t{a} * 16 * steps + 16 * total(earlier) + total(weighted);
-    a = static_cast<std::uint32_t>((a + total(sums)) % 65521);
-    b = static_cast<std::uint32_t>(second % 65521);
+    // Within 2^32 for 5552 bytes, as the scalar sums below: 32-bit
+    // arithmetic, which a 32-bit build does without a library call.
+    const std::uint32_t second = b + a * 16 * static_cast<std::uint32_t>(steps) + 16 * total(earlier) + total(weighted);
+    a = (a + total(sums)) % 65521;
+    b = second % 65521;
   }
 #endif
   while (n > 0) {

@@ -21,7 +21,7 @@ constexpr std::uint32_t kDeflateSinkTail = 4;
 // The sizes of the coder's memory for one stream.
 struct DeflateSizes {
   std::uint32_t window;   // history and input not yet coded
-  std::uint32_t symbols;  // the most symbols one block can have
+  std::uint32_t symbols;  // words for the most matches one block can have
   std::uint32_t out;      // coded bytes gathered before the sink takes them
   std::uint32_t blockInput;  // input gathered before a block is coded
   unsigned hashBits;
@@ -64,7 +64,7 @@ class DeflateCoder {
   MemOwner windowBlock_, symbolBlock_, outBlock_, hashBlock_;
   MemLockGuard windowLock_, symbolLock_, outLock_, hashLock_;
   std::uint8_t* window_;    // history, then the input not yet coded
-  std::uint32_t* symbols_;  // literals and matches of one block
+  std::uint32_t* symbols_;  // the matches of one block, with the literals between them counted
   std::uint8_t* out_;       // coded bytes, after kDeflateSinkHead
   std::uint32_t* hash_;     // last stream position (mod 2^32) of each hashed 4-byte prefix
   std::uint32_t base_ = 0;  // stream position (mod 2^32) of window_[0]
