@@ -44,7 +44,9 @@ def tray_icons(desktop):
     icons = []
     for line in out.splitlines() if rc == 0 else []:
         hwnd, rect, tip = line.split("\t", 2)
-        icons.append((int(hwnd), tuple(map(int, rect.split(","))), tip))
+        left, top, right, bottom = map(int, rect.split(","))
+        if right > left and bottom > top:  # Wine 8.0 keeps a removed icon's tooltip, with no place
+            icons.append((int(hwnd), (left, top, right, bottom), tip))
     return icons
 
 
