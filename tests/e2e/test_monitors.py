@@ -27,6 +27,7 @@ def monitors_desktop():
     try:
         d = Desktop(root, virtual_desktop=False, display=display)
         try:
+            d.wintest("foreground", timeout=300)  # the first program starts Wine's desktop process: slow here
             yield d
         finally:
             d.close()
