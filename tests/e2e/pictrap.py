@@ -58,12 +58,11 @@ def start_pictrap(desktop, folder, env=None):
     return proc, hwnd
 
 
-def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False, layered=False):
+def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False):
     """A window of ours with known contents; returns (process, hwnd). An
     `aware` one is per-monitor DPI aware: placed and painted in the display's
     own pixels at any display scaling."""
-    args = ([BIN / "wintest.exe", "pattern", x, y, w, h] + ["popup"] * popup + ["aware"] * aware
-            + ["layered"] * layered)
+    args = [BIN / "wintest.exe", "pattern", x, y, w, h] + (["popup"] if popup else []) + (["aware"] if aware else [])
     proc = desktop.start(args, cwd=folder)
     out = wait_output(desktop, proc, "hwnd=")
     m = re.search(r"hwnd=(\d+)", out)

@@ -61,8 +61,7 @@ def why_32bit_wine_cannot_run():
 
 
 # The test fixtures that run Windows programs under Wine.
-WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop",
-                 "monitors_desktop"}
+WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop"}
 
 
 def skip_where_wine_cannot_run(items):
@@ -105,19 +104,16 @@ class Desktop:
 
     With virtual_desktop=False the prefix has none: Wine's windows are plain X
     windows on the display, with no window manager to draw frames, and a
-    minimised window sits at -32000,-32000, as on Windows. With a `display`
-    it uses that X display, which its caller started and stops, instead of
-    an Xvfb of its own.
+    minimised window sits at -32000,-32000, as on Windows.
     """
 
-    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False, shell=False,
-                 display=None):
+    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False, shell=False):
         reason = why_32bit_wine_cannot_run()
         if reason:
             raise RuntimeError(reason)
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root, depth, size) if display is None else (None, display)
+        self.xvfb, self.display = start_xvfb(root, depth, size)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
@@ -218,8 +214,6 @@ class Desktop:
 
     def close(self):
         self._stop_programs()
-        if self.xvfb is None:
-            return
         self.xvfb.terminate()
         try:
             self.xvfb.wait(timeout=10)
