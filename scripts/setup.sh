@@ -41,10 +41,33 @@ install_missing() {
   fi
   # INITRD=No: the virtual machine's kernel boots with an initial file
   # system of scripts/in-vm.sh's own, so Debian's would be built for nothing.
-  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No apt-get update -qq
-  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No \
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror caught mid-sync fails one index of many ("File has unexpected
+  # size"); the others are still good, and the install below fails plainly
+  # if a package it needs really is missing.
+  local try updated=0
+  for try in 1 2 3; do
+    $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No apt-get update -qq && { updated=1; break; }
+    echo "setup: apt-get update failed (try $try of 3)" >&2
+    [ "$try" -lt 3 ] && sleep 20
+  done
+  local install=(apt-get install -y -qq --no-install-recommends "${missing[@]}")
+  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No "${install[@]}" >/dev/null && return 0
+  [ "$updated" = 1 ] && return 1
+  # When the lost index is one architecture's security updates, the other's
+  # are newer and no i386 library can match its amd64 twin. The release's
+  # own archive alone always matches itself.
+  echo "setup: installing from the Debian $VERSION_CODENAME archive alone" >&2
+  local alone=/tmp/pictrap-apt-alone keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+  mkdir -p "$alone/lists/partial"
+  printf 'deb [signed-by=%s] http://deb.debian.org/debian %s main\n' \
+    "$keyring" "$VERSION_CODENAME" "$keyring" "$VERSION_CODENAME-updates" >"$alone/sources.list"
+  local options=(-o Dir::Etc::sourcelist="$alone/sources.list" -o Dir::Etc::sourceparts=/nonexistent
+    -o Dir::State::Lists="$alone/lists")
+  $sudo apt-get "${options[@]}" update -qq
+  $sudo env DEBIAN_FRONTEND=noninteractive INITRD=No apt-get "${options[@]}" "${install[@]:1}" >/dev/null
 }
+
+. /etc/os-release
 
 install_missing "${packages[@]}"
 
