@@ -25,61 +25,53 @@ class WindowDc {
   HDC dc_;
 };
 
-// A device context the program created (CreateDCA, CreateCompatibleDC),
-// freed with DeleteDC, never DeleteObject.
-class OwnedDc {
+// A handle the program owns, freed by Free unless released to a new owner.
+template <typename Handle, typename Free>
+class Owned {
  public:
-  explicit OwnedDc(HDC dc = nullptr) : dc_(dc) {}
-  ~OwnedDc() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  OwnedDc(const OwnedDc&) = delete;
-  OwnedDc& operator=(const OwnedDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// A menu the program created (CreatePopupMenu), destroyed with DestroyMenu.
-class MenuGuard {
- public:
-  explicit MenuGuard(HMENU menu) : menu_(menu) {}
-  ~MenuGuard() {
-    if (menu_ != nullptr) DestroyMenu(menu_);
-  }
-  MenuGuard(const MenuGuard&) = delete;
-  MenuGuard& operator=(const MenuGuard&) = delete;
-  HMENU get() const { return menu_; }
-
- private:
-  HMENU menu_;
-};
-
-// A pen, brush, bitmap, font or palette, deleted unless released to a new owner.
-template <typename Handle>
-class GdiObject {
- public:
-  explicit GdiObject(Handle object = nullptr) : object_(object) {}
-  ~GdiObject() {
-    if (object_ != nullptr) DeleteObject(object_);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  Handle get() const { return object_; }
+  explicit Owned(Handle handle = nullptr) : handle_(handle) {}
+  ~Owned() { reset(); }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  Handle get() const { return handle_; }
   Handle release() {
-    Handle h = object_;
-    object_ = nullptr;
+    Handle h = handle_;
+    handle_ = nullptr;
     return h;
   }
-  void reset(Handle object = nullptr) {
-    if (object_ != nullptr) DeleteObject(object_);
-    object_ = object;
+  void reset(Handle handle = nullptr) {
+    if (handle_ != nullptr) Free{}(handle_);
+    handle_ = handle;
   }
 
  private:
-  Handle object_;
+  Handle handle_;
 };
+
+struct FreeDc {
+  void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct FreeMenu {
+  void operator()(HMENU menu) const { DestroyMenu(menu); }
+};
+struct FreeGdiObject {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+struct FreeKernelHandle {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+
+// A device context the program created (CreateDCA, CreateCompatibleDC),
+// freed with DeleteDC, never DeleteObject.
+using OwnedDc = Owned<HDC, FreeDc>;
+// A menu the program created (CreatePopupMenu), destroyed with DestroyMenu.
+using MenuGuard = Owned<HMENU, FreeMenu>;
+// A pen, brush, bitmap, font or palette.
+template <typename Handle>
+using GdiObject = Owned<Handle, FreeGdiObject>;
+// A kernel object's handle (an event, a thread), closed with CloseHandle.
+// Null means none; INVALID_HANDLE_VALUE is not used by the calls it holds.
+using KernelHandle = Owned<HANDLE, FreeKernelHandle>;
 
 // Selects an object into a DC and puts the previous one back. A bitmap must
 // be deselected before it is deleted or read with GetDIBits, so this guard
@@ -118,22 +110,6 @@ class PaletteSelection {
  private:
   HDC dc_;
   HPALETTE previous_;
-};
-
-// A kernel object's handle (an event, a thread), closed with CloseHandle.
-// Null means none; INVALID_HANDLE_VALUE is not used by the calls it holds.
-class KernelHandle {
- public:
-  explicit KernelHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~KernelHandle() {
-    if (handle_ != nullptr) CloseHandle(handle_);
-  }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
 };
 
 // The process's current directory, put back when the guard ends. The file
