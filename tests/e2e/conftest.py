@@ -24,13 +24,13 @@ def pytest_collection_modifyitems(config, items):
     skip_where_wine_cannot_run(items)
 
 
-def _session_desktop(virtual_desktop):
+def session_desktop(**desktop_args):
     if why_32bit_wine_cannot_run():  # a test that asks for its desktop only as it runs
         pytest.skip(why_32bit_wine_cannot_run())
     if not (BIN / "SHOTBOX.EXE").exists():
         pytest.fail(f"the Windows build is missing at {BIN}; run scripts/test.sh")
     root = Path(tempfile.mkdtemp(prefix="pictrap-e2e-"))
-    d = Desktop(root, virtual_desktop=virtual_desktop)
+    d = Desktop(root, **desktop_args)
     try:
         yield d
     finally:
@@ -40,14 +40,14 @@ def _session_desktop(virtual_desktop):
 
 @pytest.fixture(scope="session")
 def desktop():
-    yield from _session_desktop(True)
+    yield from session_desktop(virtual_desktop=True)
 
 
 @pytest.fixture(scope="session")
 def bare_desktop():
     """A second prefix on its own display, without a virtual desktop: made
     only for the tests that ask for it."""
-    yield from _session_desktop(False)
+    yield from session_desktop(virtual_desktop=False)
 
 
 @pytest.hookimpl(hookwrapper=True)

@@ -4,18 +4,15 @@ dialog laid out in both looks (classic, and common controls 6 under a visual
 style) at 100% and 150%.
 
 Wine's explorer shows notification icons on the virtual desktop's taskbar
-(in a desktop made for it), as "__wine_tray_icon" windows; wintest reads
-them with their tips."""
+(in a desktop made for it); wintest reads them from the tooltips the taskbar
+keeps for them, with their places and tips."""
 import re
-import shutil
-import tempfile
 import time
-from pathlib import Path
 
 import pytest
 from PIL import Image
 
-from conftest import BIN, Desktop, wait_for
+from conftest import BIN, session_desktop, wait_for
 from pictrap import WM_CLOSE, copy_deliverables, differing, hotkey, screen, start_pictrap, wait_file, wait_output, window_rect, xdotool
 from shellui import (ABOUT, CAPTURE_SETUP, HELP, assert_tidy_layout, click, read_ini, click_rect, controls,
                      find_window, gone, window_shot)
@@ -63,13 +60,7 @@ def open_menu(desktop):
 @pytest.fixture(scope="module")
 def shell_desktop():
     """A desktop with Wine's taskbar and its notification area, as on Windows."""
-    root = Path(tempfile.mkdtemp(prefix="pictrap-e2e-shell-"))
-    d = Desktop(root, shell=True)
-    try:
-        yield d
-    finally:
-        d.close()
-        shutil.rmtree(root, ignore_errors=True)
+    yield from session_desktop(shell=True)
 
 
 def test_notification_icon_delay_and_a_hot_key_already_taken(shell_desktop, tmp_path):
