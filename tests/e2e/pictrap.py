@@ -17,7 +17,7 @@ WM_CLOSE = 0x10
 IDOK, IDYES, IDNO = 1, 6, 7
 CAPTURE_REQUEST = 0x401
 # The icon's bar at the bottom left: in an independent grab of the screen, not
-# in a Full Screen capture (hidden for it, the desktop beneath repainted).
+# in a Full Screen capture (hidden for it, what lay beneath repainted).
 ICON_BAR = (0, 744, 160, 768)
 
 
@@ -132,6 +132,17 @@ def screen(desktop):
     out = subprocess.run(["import", "-display", desktop.display, "-window", "root", "png:-"],
                          check=True, capture_output=True, timeout=30).stdout
     return Image.open(io.BytesIO(out)).convert("RGB")
+
+
+def screen_while_hidden(desktop, hwnd, grab=screen):
+    """The screen while the program's window is hidden, as for a Full Screen
+    capture: where the icon lies, what lay beneath it (Wine's taskbar, once
+    the program's notification icon is on it, without the program's button)."""
+    desktop.wintest("show", str(hwnd), 0)  # SW_HIDE
+    time.sleep(1)  # the repaint of what lay beneath, by other processes
+    hidden = grab(desktop)
+    desktop.wintest("show", str(hwnd), 8)  # SW_SHOWNA: as it was, an icon
+    return hidden
 
 
 def dib_image(path):

@@ -9,7 +9,7 @@ from PIL import Image
 
 from conftest import wait_for
 from pictrap import (BIN, ICON_BAR, WM_CLOSE, bounding_box, boxes, client_rect, cpu_ticks, differing, dismiss, hotkey,
-                     menu_item_looks_enabled, pattern_image, screen, start_pattern, start_pictrap, system_menu,
+                     menu_item_looks_enabled, pattern_image, screen, screen_while_hidden, start_pattern, start_pictrap, system_menu,
                      wait_file, wait_output, window_rect, write_ini, xdotool)
 
 CF_BITMAP, CF_DIB, CF_PALETTE = 2, 8, 9
@@ -24,8 +24,7 @@ def clipboard_formats(desktop):
 def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     """No SHOTBOX.INI: the first Ctrl+Alt+F11 in notepad writes cap1.png in
     the current directory, the whole screen as an independent grab sees it,
-    and where the icon lies the capture shows the desktop beneath it."""
-    beneath = screen(desktop).crop(ICON_BAR)
+    and where the icon lies the capture shows what lies beneath it."""
     proc, hwnd = start_pictrap(desktop, app_dir)
     menu = system_menu(desktop, hwnd)
     assert [(i, t) for (i, _s, t, *_) in menu][:5] == [
@@ -66,11 +65,12 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     assert wait_file(app_dir / "cap1.png"), sorted(p.name for p in app_dir.iterdir())
     assert wait_for(lambda: desktop.info(notepad)["focus"] == "1"), "the application gets the activation back"
     time.sleep(0.3)  # its caption repainted as active
-    grab = screen(desktop)
+    hidden = screen_while_hidden(desktop, hwnd)
     with Image.open(app_dir / "cap1.png") as cap:
         assert (cap.format, cap.mode, cap.size) == ("PNG", "RGB", (1024, 768))
-        diff = differing(cap.convert("RGB"), grab, skip=ICON_BAR)
-        assert differing(cap.convert("RGB").crop(ICON_BAR), beneath) == [], "the program's own icon is in the picture"
+        assert differing(cap.convert("RGB").crop(ICON_BAR), hidden.crop(ICON_BAR)) == [], \
+            "the program's own icon is in the picture"
+        diff = differing(cap.convert("RGB"), hidden)
     if diff:  # notepad's caret may have blinked between the two grabs
         x0, y0, x1, y1 = bounding_box(diff)
         assert x1 - x0 <= 2 and y1 - y0 <= 20 and 40 <= y0 <= 80, (x0, y0, x1, y1)
@@ -95,11 +95,15 @@ def test_first_run_hot_key_in_notepad_menu_and_one_copy(desktop, app_dir):
     hotkey(desktop)
     assert wait_file(app_dir / "cap2.png")
 
-    # Double-clicking the icon opens nothing.
-    xdotool(desktop, "mousemove", 80, 756, "click", "--repeat", 2, "--delay", 80, 1)
+    # Double-clicking the icon opens nothing, nor does the restore that
+    # Wine's taskbar button asks for once Wine has put the icon off the
+    # screen (as it does, like Windows, while its taskbar shows).
+    if desktop.info(hwnd)["rect"] == "0,744,160,768":
+        xdotool(desktop, "mousemove", 80, 756, "click", "--repeat", 2, "--delay", 80, 1)
+    else:
+        desktop.wintest("syscommand", str(hwnd), str(0xF120))  # SC_RESTORE
     time.sleep(0.5)
-    info = desktop.info(hwnd)
-    assert (info["iconic"], info["rect"]) == ("1", "0,744,160,768")
+    assert desktop.info(hwnd)["iconic"] == "1"
     assert desktop.wintest("post", str(hwnd), str(WM_CLOSE))[0] == 0
     assert proc.wait(timeout=30) == 0
 
