@@ -1,8 +1,8 @@
 // Screen-grab arithmetic; see grab_geometry.h.
 #include "capture/grab_geometry.h"
 
-#include <algorithm>
 
+#include "capture/monitor_geometry.h"
 #include "imaging/dib.h"
 
 bool IsEmptyCaptureRect(const CaptureRectangle& r) { return r.right <= r.left || r.bottom <= r.top; }
@@ -66,9 +66,7 @@ CapturePoint PointerDrawPosition(CapturePoint cursor, const CaptureRectangle& cl
 }
 
 bool IsOnScreen(const CaptureRectangle& w, const CaptureRectangle& screen) {
-  const CaptureRectangle overlap{std::max(w.left, screen.left), std::max(w.top, screen.top),
-                                 std::min(w.right, screen.right), std::min(w.bottom, screen.bottom)};
-  return !IsEmptyCaptureRect(w) && !IsEmptyCaptureRect(overlap);
+  return IntersectCaptureRects(w, screen, nullptr);
 }
 
 // Only the showing bit counts: CURSOR_SUPPRESSED (a touch or pen in use)

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "capture/grab_geometry.h"
+
 namespace {
 
 std::int32_t Saturated(std::int64_t v) {
@@ -15,7 +17,11 @@ std::int64_t Span(std::int32_t low, std::int32_t high) {
   return std::max<std::int64_t>(0, std::int64_t{high} - low);
 }
 
-bool IsEmpty(const CaptureRectangle& r) { return r.right <= r.left || r.bottom <= r.top; }
+// The smallest rectangle holding both.
+CaptureRectangle Union(const CaptureRectangle& a, const CaptureRectangle& b) {
+  return CaptureRectangle{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                          std::max(a.bottom, b.bottom)};
+}
 
 // An area of up to (2^32 - 1) squared still fits 64 unsigned bits.
 std::uint64_t Area(const CaptureRectangle& r) {
@@ -42,7 +48,7 @@ bool Contains(const CaptureRectangle& outer, const CaptureRectangle& inner) {
 }  // namespace
 
 bool AddToMonitorTable(MonitorTable* table, const CaptureRectangle& monitor) {
-  if (table == nullptr || table->count < 0 || table->count >= kMaxMonitors || IsEmpty(monitor)) return false;
+  if (table == nullptr || table->count < 0 || table->count >= kMaxMonitors || IsEmptyCaptureRect(monitor)) return false;
   table->monitor[table->count++] = monitor;
   return true;
 }
@@ -58,11 +64,7 @@ CaptureRectangle VirtualScreenRect(std::int32_t x, std::int32_t y, std::int32_t 
 CaptureRectangle MonitorsBounds(const MonitorTable& table) {
   if (table.count <= 0) return CaptureRectangle{0, 0, 0, 0};
   CaptureRectangle b = table.monitor[0];
-  for (int i = 1; i < table.count && i < kMaxMonitors; ++i) {
-    const CaptureRectangle& m = table.monitor[i];
-    b = CaptureRectangle{std::min(b.left, m.left), std::min(b.top, m.top), std::max(b.right, m.right),
-                         std::max(b.bottom, m.bottom)};
-  }
+  for (int i = 1; i < table.count && i < kMaxMonitors; ++i) b = Union(b, table.monitor[i]);
   return b;
 }
 
@@ -75,7 +77,7 @@ CapturePoint ClampToArea(CapturePoint p, const CaptureRectangle& area) {
 bool IntersectCaptureRects(const CaptureRectangle& a, const CaptureRectangle& b, CaptureRectangle* out) {
   const CaptureRectangle i{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                            std::min(a.bottom, b.bottom)};
-  const bool any = !IsEmpty(i);
+  const bool any = !IsEmptyCaptureRect(i);
   if (out != nullptr) *out = any ? i : CaptureRectangle{0, 0, 0, 0};
   return any;
 }
@@ -87,9 +89,7 @@ Status ClipToMonitors(const CaptureRectangle& wanted, const MonitorTable& table,
   for (int i = 0; i < table.count && i < kMaxMonitors; ++i) {
     CaptureRectangle part;
     if (!IntersectCaptureRects(wanted, table.monitor[i], &part)) continue;
-    b = any ? CaptureRectangle{std::min(b.left, part.left), std::min(b.top, part.top),
-                               std::max(b.right, part.right), std::max(b.bottom, part.bottom)}
-            : part;
+    b = any ? Union(b, part) : part;
     any = true;
   }
   if (!any) return StatusEmptyCapture;
@@ -105,7 +105,7 @@ Status ClipToMonitors(const CaptureRectangle& wanted, const MonitorTable& table,
 // so the band's gaps are the spaces between the monitors' ranges across it.
 int UncoveredParts(const CaptureRectangle& area, const MonitorTable& table, CaptureRectangle* parts,
                    int capacity) {
-  if (IsEmpty(area) || parts == nullptr || capacity <= 0) return 0;
+  if (IsEmptyCaptureRect(area) || parts == nullptr || capacity <= 0) return 0;
   const int monitors = std::clamp(table.count, 0, kMaxMonitors);
   std::int32_t edges[2 * kMaxMonitors + 2];
   int edgeCount = 0;
@@ -179,7 +179,7 @@ CaptureRectangle ChooseWindowFrame(const WindowFrameFacts& f) {
   // The compositor's frame lies inside the window rectangle, which adds the
   // invisible resize borders. One that does not (empty, or outside it) was
   // measured in other pixels or is not a frame at all.
-  if (f.hasVisibleFrame && !IsEmpty(f.visibleFrame) && Contains(f.windowRect, f.visibleFrame)) {
+  if (f.hasVisibleFrame && !IsEmptyCaptureRect(f.visibleFrame) && Contains(f.windowRect, f.visibleFrame)) {
     frame = f.visibleFrame;
   }
   // A maximised window reaches past its monitor's work area by its borders;
