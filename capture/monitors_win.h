@@ -21,6 +21,16 @@ inline BOOL CALLBACK AddListedMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data
   return TRUE;
 }
 
+// The monitor's work area (without the taskbar); false when the system
+// cannot say.
+inline bool WorkAreaOf(HMONITOR monitor, RECT* work) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (monitor == nullptr || !GetMonitorInfoA(monitor, &info)) return false;
+  *work = info.rcWork;
+  return true;
+}
+
 }  // namespace monitors_win
 
 // Every monitor attached now. Where none can be listed, the primary screen

@@ -4,6 +4,7 @@
 
 #include "capture/monitor_geometry.h"
 #include "capture/monitors_win.h"
+#include "platform/system_library_win.h"
 
 namespace {
 
@@ -15,21 +16,13 @@ constexpr DWORD kExtendedFrameBounds = 9;  // DWMWA_EXTENDED_FRAME_BOUNDS
 // the window under the pointer. Plain zero-initialised variables, no static
 // constructor; two threads looking it up at once find the same function, so
 // the race is harmless. The library is never freed: the function may be in
-// use on another thread, and the process ends with it loaded anyway. It is
-// loaded from the system folder only, never from the folder of the program
-// it runs in.
+// use on another thread, and the process ends with it loaded anyway.
 LONG g_dwmLookedUp = 0;
 DwmGetWindowAttributeProc g_dwmGetWindowAttribute = nullptr;
 
 DwmGetWindowAttributeProc DwmAttributeReader() {
   if (InterlockedCompareExchange(&g_dwmLookedUp, 0, 0) != 0) return g_dwmGetWindowAttribute;
-  char path[MAX_PATH + 16];
-  const UINT n = GetSystemDirectoryA(path, MAX_PATH);
-  HMODULE dwm = nullptr;
-  if (n > 0 && n < MAX_PATH) {
-    lstrcatA(path, "\\dwmapi.dll");
-    dwm = LoadLibraryA(path);
-  }
+  HMODULE dwm = LoadSystemLibrary("dwmapi.dll");
   if (dwm != nullptr) {
     g_dwmGetWindowAttribute =
         reinterpret_cast<DwmGetWindowAttributeProc>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmGetWindowAttribute")));
@@ -55,12 +48,10 @@ bool VisibleWindowFrame(HWND window, CaptureRectangle* frame) {
     }
     if (IsZoomed(window)) {
       facts.maximised = true;
-      MONITORINFO info{};
-      info.cbSize = sizeof info;
-      HMONITOR monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONULL);
-      if (monitor != nullptr && GetMonitorInfoA(monitor, &info)) {
+      RECT work;
+      if (monitors_win::WorkAreaOf(MonitorFromWindow(window, MONITOR_DEFAULTTONULL), &work)) {
         facts.hasWorkArea = true;
-        facts.workArea = monitors_win::FromRect(info.rcWork);
+        facts.workArea = monitors_win::FromRect(work);
       }
     }
   }

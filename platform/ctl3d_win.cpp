@@ -1,6 +1,8 @@
 // CTL3D32 by ordinal, looked up once when the program starts.
 #include "platform/ctl3d_win.h"
 
+#include "platform/system_library_win.h"
+
 namespace {
 
 using RegisterFn = BOOL(WINAPI*)(HINSTANCE);
@@ -28,18 +30,7 @@ Fn ByOrdinal(HMODULE module, WORD ordinal) {
 
 void Ctl3dStart(HINSTANCE instance) {
   if (g_ctl3d.module != nullptr) return;
-  // Only from the system directory: a CTL3D32.DLL planted beside a capture
-  // in the current directory must never be loaded.
-  HMODULE module = LoadLibraryExA("CTL3D32.DLL", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
-    // Systems without the search flags: name the system directory ourselves.
-    char path[MAX_PATH];
-    const UINT n = GetSystemDirectoryA(path, MAX_PATH - 16);
-    if (n != 0 && n < MAX_PATH - 16) {
-      lstrcatA(path, "\\CTL3D32.DLL");
-      module = LoadLibraryA(path);
-    }
-  }
+  HMODULE module = LoadSystemLibrary("CTL3D32.DLL");
   if (module == nullptr) return;
   g_ctl3d = Ctl3dLibrary{module,
                          ByOrdinal<SubclassDlgFn>(module, 2),

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "capture/monitor_geometry.h"
+#include "capture/monitors_win.h"
 #include "imaging/gdi_guards_win.h"
 #include "platform/progress_win.h"
 
@@ -58,9 +59,7 @@ POINT Placement() {
   HWND front = GetForegroundWindow();
   HMONITOR working = front != nullptr ? MonitorFromWindow(front, MONITOR_DEFAULTTONULL) : nullptr;
   if (working == nullptr) working = MonitorFromPoint(p, MONITOR_DEFAULTTOPRIMARY);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  if (GetMonitorInfoA(working, &monitor)) area = monitor.rcWork;
+  monitors_win::WorkAreaOf(working, &area);
   p.x = KeepSpanWithin(p.x, Scaled(kWidth), area.left, area.right);
   p.y = KeepSpanWithin(p.y, Scaled(kHeight), area.top, area.bottom);
   return p;
