@@ -16,7 +16,7 @@ bool IsHotKeyPress(const HotKeyEvent& event, const HotKeySetting& setting) {
   if (event.ctrlDown != (setting.needCtrl != 0)) return false;
   if (event.shiftDown != (setting.needShift != 0)) return false;
   if (event.code != kHookAction && event.code != kHookNoRemove) return false;
-  return event.virtualKey == kVirtualKeyF1 + setting.keyIndex;
+  return event.virtualKey == HotKeyVirtualKey(setting.keyIndex);
 }
 
 HotKeyDecision DecideHotKey(CaptureState& s, const HotKeyEvent& event) {
@@ -24,7 +24,7 @@ HotKeyDecision DecideHotKey(CaptureState& s, const HotKeyEvent& event) {
   if (event.keyData & kKeyReleased) {
     // The release ends the keystroke whatever the modifiers are by then: the
     // user often lets Ctrl go before the function key.
-    if (event.virtualKey == kVirtualKeyF1 + setting.keyIndex) s.HotKeyDown = HotKeyUp;
+    if (event.virtualKey == HotKeyVirtualKey(setting.keyIndex)) s.HotKeyDown = HotKeyUp;
     return {false, false};
   }
   if (!IsHotKeyPress(event, setting)) return {false, false};

@@ -21,6 +21,10 @@ struct HotKeySetting {
 
 constexpr std::uint32_t kVirtualKeyF1 = 0x70;
 
+// The virtual key a setting's index names: F1 to F24 follow each other, and
+// a hand-edited index past them names whatever key code follows.
+constexpr std::uint32_t HotKeyVirtualKey(std::uint32_t keyIndex) { return kVirtualKeyF1 + keyIndex; }
+
 // True when the event is a press (or auto-repeat) of the hot key with exactly
 // the required modifiers. Left and right modifier keys count alike.
 bool IsHotKeyPress(const HotKeyEvent& event, const HotKeySetting& setting);

@@ -3,9 +3,10 @@
 
 #include <cstdio>
 
+#include "capture/hotkey.h"
+
 namespace {
 
-constexpr std::uint32_t kVirtualKeyF1 = 0x70;
 constexpr int kFunctionKeys = 24;         // F1 to F24 follow each other from 0x70
 constexpr std::uint32_t kLastVirtualKey = 0xFE;  // the platform's key codes end here
 
@@ -50,7 +51,7 @@ HotKeyProbe HotKeyProbeOf(const HotKeyChoice& c) {
   if (c.alt != 0) p.modifiers |= kHotKeyModAlt;
   if (c.ctrl != 0) p.modifiers |= kHotKeyModControl;
   if (c.shift != 0) p.modifiers |= kHotKeyModShift;
-  p.virtualKey = kVirtualKeyF1 + c.key;
+  p.virtualKey = HotKeyVirtualKey(c.key);
   p.askable = p.virtualKey <= kLastVirtualKey;
   return p;
 }
