@@ -55,7 +55,26 @@ def start_pictrap(desktop, folder, env=None):
     proc = desktop.start([folder / "SHOTBOX.EXE"], cwd=folder, env=env)
     hwnd = desktop.find("Pictrap", "Pictrap", 15000)
     assert hwnd, "the main window never appeared"
+    if desktop.virtual_desktop and not desktop.shell:
+        hide_taskbar(desktop)
     return proc, hwnd
+
+
+def hide_taskbar(desktop):
+    """Wine 8.0 shows its taskbar once the program's notification icon is
+    added, whatever the desktop's settings say; on a close request it hides
+    itself, until an icon is added anew."""
+    rc, out = desktop.wintest("find", "-", "Shell_TrayWnd", "5000")
+    assert rc == 0, "no Shell_TrayWnd on a virtual desktop"
+    tray = int(out.split()[0])
+    deadline = time.monotonic() + 5
+    while desktop.info(tray)["visible"] != "1" and time.monotonic() < deadline:
+        time.sleep(0.1)
+    desktop.wintest("post", str(tray), str(WM_CLOSE))
+    deadline = time.monotonic() + 5
+    while desktop.info(tray)["visible"] != "0":
+        assert time.monotonic() < deadline, "Wine's taskbar stays"
+        time.sleep(0.1)
 
 
 def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False):

@@ -22,9 +22,10 @@ VIRTUAL_DESKTOP_REG = """REGEDIT4
 
 """
 # Wine's explorer shows notification icons on a taskbar along the bottom of
-# the virtual desktop, or else in a tray window of its own: either would
-# cover what the tests look at (the minimised program at the bottom left).
-# Only a desktop made with shell=True has the taskbar, as Windows has.
+# the virtual desktop, which would cover what the tests look at (the
+# minimised program at the bottom left). Only a desktop made with shell=True
+# keeps the taskbar, as Windows has. Wine 8.0 reads neither setting and shows
+# its taskbar for the first icon all the same: see hide_taskbar.
 SHELL_REG = """REGEDIT4
 
 [HKEY_CURRENT_USER\\Software\\Wine\\Explorer]
@@ -126,6 +127,8 @@ class Desktop:
             self.env["HOME"] = str(root / "home")
         self.env.pop("WINESERVER", None)
         self.started = []
+        self.shell = shell and virtual_desktop
+        self.virtual_desktop = virtual_desktop
         try:
             self._prepare(virtual_desktop, size, shell)
         except BaseException:

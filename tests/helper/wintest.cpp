@@ -52,7 +52,6 @@
 //   textmask TEXT                       TEXT in the screen's default font: "cx cy", then one row of
 //                                       0 and 1 per pixel row (1 where a glyph pixel is)
 #include <windows.h>
-#include <shellapi.h>
 #include <commctrl.h>
 #include <tlhelp32.h>
 
@@ -1101,20 +1100,6 @@ int TextFit(int argc, char** argv) {
 
 }  // namespace
 
-// ShowWindow on another program's window. Wine's taskbar lays its buttons
-// out again only on a notification-area message, which a hide sends on
-// Windows by itself; any message does, even one for an icon nobody has.
-int Show(int, char** argv) {
-  HWND window = WindowArg(argv[2]);
-  ShowWindow(window, std::atoi(argv[3]));
-  NOTIFYICONDATAA none{};
-  none.cbSize = sizeof none;
-  none.hWnd = window;
-  none.uID = 0xFFFF;
-  Shell_NotifyIconA(NIM_MODIFY, &none);
-  return 0;
-}
-
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const char* cmd = argv[1];
@@ -1157,7 +1142,10 @@ int main(int argc, char** argv) {
   else if (!std::strcmp(cmd, "hold-hotkey")) rc = HoldHotKey(argc, argv);
   else if (!std::strcmp(cmd, "hookstate")) rc = HookState(argc, argv);
   else if (!std::strcmp(cmd, "guithread")) rc = GuiThread(argc, argv);
-  else if (!std::strcmp(cmd, "show") && argc > 3) rc = Show(argc, argv);
+  else if (!std::strcmp(cmd, "show") && argc > 3) {
+    ShowWindow(WindowArg(argv[2]), std::atoi(argv[3]));
+    rc = 0;
+  }
   else if (!std::strcmp(cmd, "activate") && argc > 2) rc = SetForegroundWindow(WindowArg(argv[2])) ? 0 : 1;
   else if (!std::strcmp(cmd, "foreground")) {
     std::printf("%lu\n", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(GetForegroundWindow())));
