@@ -243,4 +243,4 @@ def test_other_triggers_armed_by_another_program(desktop, app_dir):
     start_pictrap(desktop, app_dir)
     assert library_state(desktop, app_dir) == {"armed": 1, "busy": 0}
     hotkey(desktop)
-    assert wait_file(app_dir / "cap1.bmp"), "the hot key captures again"
+    assert wait_file(app_dir / "cap1.png"), "the hot key captures again"

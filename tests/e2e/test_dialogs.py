@@ -297,17 +297,17 @@ def test_disk_saving_setup_on_a_removable_drive_for_this_run_only(desktop, app_d
     xdotool(desktop, "key", "Home", "Return")
     assert wait_for(lambda: by_id(controls(desktop, disk))[1088].text.upper() == "A:\\")
     click(desktop, disk, 1136)
-    xdotool(desktop, "key", "End", "Return")     # TIF
+    xdotool(desktop, "key", "End", "Return")     # PNG, the last
     click(desktop, disk, IDOK)
     assert gone(desktop, disk)
     ini = read_ini(app_dir)
     assert ini["CapDir"].lower() == windows_path(fixed).lower(), "the file keeps the fixed directory"
-    assert ini["CapFormat"] == "3"
+    assert ini["CapFormat"] == "4"
     click(desktop, setup, IDOK)
     assert gone(desktop, setup)
     start_pattern(desktop, 200, 150, 300, 200)
     hotkey(desktop)
-    assert wait_file(floppy / "cap1.tif", timeout=30), "this run captures onto the floppy"
+    assert wait_file(floppy / "cap1.png", timeout=30), "this run captures onto the floppy"
     assert not list(fixed.iterdir())
     assert read_ini(app_dir)["CapDir"].lower() == windows_path(fixed).lower()
     program.close()

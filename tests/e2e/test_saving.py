@@ -66,8 +66,8 @@ def test_defaults_without_a_settings_file(desktop, shell):
     assert rc == 0
     assert (s["Mode"], s["SizeWd"], s["SizeHt"], s["Alt"], s["Ctrl"], s["Shift"], s["Key"]) == \
         ("1", "2", "2", "1", "1", "0", "10")
-    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "1"), \
-        "saving is on, so a first run saves BMP"
+    assert (s["AutoSave"], s["AutoName"], s["AutoNamePrefix"], s["CapFormat"]) == ("1", "1", "Cap", "4"), \
+        "saving is on, so a first run saves PNG"
     assert s["CapDir"].lower() == windows_path(shell).lower(), "the current directory"
     assert not (shell / "SHOTBOX.INI").exists(), "loading writes nothing"
 
@@ -121,7 +121,7 @@ def test_a_program_too_deep_for_its_path_buffer_uses_no_settings_file(desktop, a
     before = (above / "SHOTBOX.INI").read_bytes()
     rc, s = run_shell(desktop, folder, "settings")
     assert rc == 0
-    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "1", "Cap"), "the defaults"
+    assert (s["Key"], s["Mode"], s["CapFormat"], s["AutoNamePrefix"]) == ("10", "1", "4", "Cap"), "the defaults"
     assert run_shell(desktop, folder, "save-setup", "Key=4")[0] == 0
     assert (above / "SHOTBOX.INI").read_bytes() == before, "nothing written to the other folder's file"
     assert sorted(p.name for p in folder.iterdir()) == ["SBMSG32.DLL", "shelltest.exe"], "nor a file of its own"
