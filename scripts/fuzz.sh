@@ -22,6 +22,9 @@ for writer in bmp pcx tiff png; do
     -max_total_time="$seconds" -artifact_prefix="$found/" -print_final_stats=1 2>&1 |
     grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE|ERROR|SUMMARY' || status=$?
   for f in "$found"/*; do
-    [ -e "$f" ] && cp "$f" "tests/fuzz/regressions/$writer/" && echo "kept $(basename "$f") as a regression"
+    if [ -e "$f" ]; then
+      cp "$f" "tests/fuzz/regressions/$writer/"
+      echo "kept $(basename "$f") as a regression"
+    fi
   done
 done
