@@ -111,6 +111,8 @@ bool HandleCountdownMessage(ShellState& shell, UINT message, WPARAM wParam) {
   return false;
 }
 
+bool CountdownRunning() { return g_countdown.clock.active; }
+
 void StopCountdown(ShellState& shell) {
   if (!g_countdown.clock.active) return;
   KillTimer(shell.mainWindow, kCountdownTimerId);

@@ -14,6 +14,8 @@ void RequestCapture(ShellState& shell);
 bool HandleCountdownMessage(ShellState& shell, UINT message, WPARAM wParam);
 // The program ends: the countdown's timer goes with it.
 void StopCountdown(ShellState& shell);
+// True while a countdown runs (or its status window is being hidden).
+bool CountdownRunning();
 
 // Capture Setup's Delay list: filled and set from a delay, and read back.
 void ShowDelayChoice(HWND dialog, int id, std::int32_t delay);

@@ -18,6 +18,7 @@
 #include "imaging/greyscale.h"
 #include "messages/message_box_place_win.h"
 #include "messages/sbmsg32.h"
+#include "shell/countdown_win.h"
 #include "shell/pipeline_rules.h"
 #include "shell/print_request_win.h"
 #include "shell/saving_win.h"
@@ -364,7 +365,13 @@ void GiveFocusBack(HWND window) {
 
 }  // namespace
 
-void ShowBusyBox() { ShowNotice(g_busyNotice); }
+// During a countdown the box would be in the very picture the user is
+// waiting for, over the menu or tooltip the delay is there to catch: a beep
+// says "busy" instead.
+void ShowBusyBox() {
+  if (CountdownRunning()) MessageBeep(MB_ICONINFORMATION);
+  else ShowNotice(g_busyNotice);
+}
 
 void ShowSessionEndRefusal() { ShowNotice(g_sessionNotice); }
 
