@@ -77,11 +77,12 @@ def hide_taskbar(desktop):
         time.sleep(0.1)
 
 
-def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False):
+def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False, layered=False):
     """A window of ours with known contents; returns (process, hwnd). An
     `aware` one is per-monitor DPI aware: placed and painted in the display's
     own pixels at any display scaling."""
-    args = [BIN / "wintest.exe", "pattern", x, y, w, h] + (["popup"] if popup else []) + (["aware"] if aware else [])
+    args = ([BIN / "wintest.exe", "pattern", x, y, w, h] + ["popup"] * popup + ["aware"] * aware
+            + ["layered"] * layered)
     proc = desktop.start(args, cwd=folder)
     out = wait_output(desktop, proc, "hwnd=")
     m = re.search(r"hwnd=(\d+)", out)

@@ -62,7 +62,8 @@ def why_32bit_wine_cannot_run():
 
 
 # The test fixtures that run Windows programs under Wine.
-WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop"}
+WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop",
+                 "monitors_desktop"}
 
 
 def skip_where_wine_cannot_run(items):
@@ -105,16 +106,19 @@ class Desktop:
 
     With virtual_desktop=False the prefix has none: Wine's windows are plain X
     windows on the display, with no window manager to draw frames, and a
-    minimised window sits at -32000,-32000, as on Windows.
+    minimised window sits at -32000,-32000, as on Windows. With a `display`
+    it uses that X display, which its caller started and stops, instead of
+    an Xvfb of its own.
     """
 
-    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False, shell=False):
+    def __init__(self, root, virtual_desktop=True, depth=24, size="1024x768", private_home=False, shell=False,
+                 display=None):
         reason = why_32bit_wine_cannot_run()
         if reason:
             raise RuntimeError(reason)
         self.root = root
         self.prefix = root / "prefix"
-        self.xvfb, self.display = start_xvfb(root, depth, size)
+        self.xvfb, self.display = start_xvfb(root, depth, size) if display is None else (None, display)
         self.env = dict(os.environ)
         self.env.update(
             DISPLAY=self.display, WINEPREFIX=str(self.prefix), WINEARCH="win32",
@@ -217,6 +221,8 @@ class Desktop:
 
     def close(self):
         self._stop_programs()
+        if self.xvfb is None:
+            return
         self.xvfb.terminate()
         try:
             self.xvfb.wait(timeout=10)

@@ -18,9 +18,10 @@
 //   dialogsize FACE POINTS CX CY        pixels of CX x CY dialog units in a dialog using that font
 //   combo-selection HWND ID             the selected item's text of a dialog's combo box
 //   keys COMBO                          press e.g. ctrl+alt+F11 or esc through SendInput
-//   pattern X Y W H [popup] [aware]     a window with known contents at a known place;
+//   pattern X Y W H [popup] [aware] [layered]  a window with known contents at a known place;
 //                                       prints hwnd= and then the keys and right clicks it gets;
-//                                       "aware": made per-monitor DPI aware, in the display's pixels
+//                                       "aware": made per-monitor DPI aware, in the display's pixels;
+//                                       "layered": a translucent layered window, at half opacity
 //   hold-clipboard MS                   keep the clipboard open for MS milliseconds
 //   watch-status ACTION...              when SHOTBOX's status window shows, at once: hotkey,
 //                                       syscommand, close, endsession; prints what came back
@@ -392,9 +393,10 @@ int Pattern(int argc, char** argv) {
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.lpszClassName = "WintestPattern";
   RegisterClassA(&wc);
-  bool popup = false;
+  bool popup = false, layered = false;
   for (int i = 6; i < argc; ++i) {
     if (!std::strcmp(argv[i], "popup")) popup = true;
+    if (!std::strcmp(argv[i], "layered")) layered = true;
     if (!std::strcmp(argv[i], "aware")) {
       // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE; the call is newer than Vista.
       auto set = reinterpret_cast<void*(WINAPI*)(void*)>(reinterpret_cast<void*>(
@@ -402,10 +404,12 @@ int Pattern(int argc, char** argv) {
       if (set == nullptr || set(reinterpret_cast<void*>(-3)) == nullptr) return 3;
     }
   }
-  HWND w = CreateWindowExA(0, wc.lpszClassName, "Pattern", (popup ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE,
-                           std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), nullptr,
-                           nullptr, wc.hInstance, nullptr);
+  HWND w = CreateWindowExA(layered ? WS_EX_LAYERED : 0, wc.lpszClassName, "Pattern",
+                           (popup ? WS_POPUP : WS_OVERLAPPEDWINDOW) | WS_VISIBLE, std::atoi(argv[2]),
+                           std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), nullptr, nullptr, wc.hInstance,
+                           nullptr);
   if (w == nullptr) return 1;
+  if (layered) SetLayeredWindowAttributes(w, 0, 128, LWA_ALPHA);
   SetForegroundWindow(w);
   SetFocus(w);
   UpdateWindow(w);
