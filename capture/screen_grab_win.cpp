@@ -301,7 +301,11 @@ WORD GrabScreenRect(int left, int top, int right, int bottom, HBITMAP* bitmap) {
   if (bitmap == nullptr) return StatusBadArgument;
   *bitmap = nullptr;
 
-  OwnedDc screen(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  // The screen's own DC counts from the primary monitor's corner, as the
+  // capture rectangles do, on Windows and under Wine alike; a DC made with
+  // CreateDCA("DISPLAY") counts from the virtual screen's corner under Wine,
+  // which put every capture beside a monitor left of the primary.
+  WindowDc screen;
   if (screen.get() == nullptr) return StatusEmptyCapture;
   OwnedDc memory(CreateCompatibleDC(screen.get()));
   if (memory.get() == nullptr) return StatusEmptyCapture;

@@ -36,4 +36,7 @@ def start_xorg(workdir, outputs):
         layout += ["--output", f"DUMMY{i}", "--mode", name, "--pos", f"{x - left}x{y - top}"] + ["--primary"] * (i == 0)
     size = f"{max(o[0] + o[2] for o in outputs) - left}x{max(o[1] + o[3] for o in outputs) - top}"
     xrandr(display, "--fb", size, *layout)
+    # Asked once before any Wine program starts: without it Wine's programs
+    # counted X from the primary monitor's corner (seen twice, never with it).
+    xrandr(display, "--listmonitors")
     return proc, display
