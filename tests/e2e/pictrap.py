@@ -66,15 +66,14 @@ def hide_taskbar(desktop):
     itself, until an icon is added anew."""
     rc, out = desktop.wintest("find", "-", "Shell_TrayWnd", "5000")
     assert rc == 0, "no Shell_TrayWnd on a virtual desktop"
-    tray = int(out.split()[0])
-    deadline = time.monotonic() + 5
-    while desktop.info(tray)["visible"] != "1" and time.monotonic() < deadline:
+    tray = out.split()[0]
+    desktop.wintest("visible", tray, "5000")
+    desktop.wintest("post", tray, str(WM_CLOSE))
+    for _ in range(50):
+        if desktop.info(int(tray))["visible"] == "0":
+            return
         time.sleep(0.1)
-    desktop.wintest("post", str(tray), str(WM_CLOSE))
-    deadline = time.monotonic() + 5
-    while desktop.info(tray)["visible"] != "0":
-        assert time.monotonic() < deadline, "Wine's taskbar stays"
-        time.sleep(0.1)
+    raise AssertionError("Wine's taskbar stays")
 
 
 def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False, layered=False):
