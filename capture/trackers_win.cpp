@@ -135,7 +135,21 @@ void SelectionEventName(char* name, std::size_t size) {
 // the pointer is over the bare desktop (under Wine the desktop belongs to a
 // process of its own), and its half-drawn feedback, erased in full by the
 // next application, would leave inverted pixels behind.
-HDC OpenScreen() { return CreateDCA("DISPLAY", nullptr, nullptr, nullptr); }
+//
+// Such a context counts from the primary monitor's corner on Windows but from
+// the virtual screen's corner under Wine, where a monitor left of or above
+// the primary put every band that far from the pointer. Its clip box tells
+// where it counts from, and its window origin makes it count as the screen
+// does.
+HDC OpenScreen() {
+  HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  RECT clip{};
+  if (screen != nullptr && GetClipBox(screen, &clip) != ERROR) {
+    const CaptureRectangle desktop = VirtualScreen();
+    SetWindowOrgEx(screen, desktop.left - clip.left, desktop.top - clip.top, nullptr);
+  }
+  return screen;
+}
 
 // The grab starts as soon as the flag is seen, in another process, so what
 // this thread erased must be on the screen first: GDI may batch a thread's

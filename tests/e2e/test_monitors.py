@@ -97,6 +97,8 @@ def test_capture_selections_viewer_and_status_window_over_two_monitors(monitors_
     click(d, 700, 100)
     move(d, 899, 199)
     wait_state(d, folder, Current="99,199")
+    edge = (700, 100, 701, 200)  # the band's left side, on the left monitor
+    assert wait_for(lambda: same(screen(d).crop(edge), ImageChops.invert(base.crop(edge))), timeout=5)
     click(d)
     assert same(taken(folder), base.crop((700, 100, 900, 200))), "the band across the monitors' edge"
     p.close()
