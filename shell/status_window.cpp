@@ -28,9 +28,15 @@ struct StatusWindowState {
   bool shown;
   int percent;
   int filledRight;
+  DWORD advancedAt;  // when the bar last grew
 };
 
-StatusWindowState g_status = {nullptr, 96, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0)};
+StatusWindowState g_status = {nullptr, 96, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0), 0};
+
+// A writer reports a step every few rows, a hundred in a few milliseconds,
+// and each repaint costs the better part of a millisecond under Wine: the
+// bar grows at most this often, and always at the end.
+constexpr DWORD kAdvanceGapMs = 40;
 
 // The program is DPI aware, so the system no longer enlarges this window on
 // a scaled display while its caption and text grow: unscaled, the Cancel
@@ -139,6 +145,9 @@ LRESULT OnProgress(HWND window, int p) {
     return 0;
   }
   if (p > 100) return 0;
+  const DWORD now = GetTickCount();
+  if (p < 100 && now - g_status.advancedAt < kAdvanceGapMs) return 0;
+  g_status.advancedAt = now;
   const int newRight = StatusBarRight(p);
   RECT strip = Scaled(RECT{g_status.filledRight, 32, newRight, 51});
   InvalidateRect(window, &strip, FALSE);
@@ -258,6 +267,7 @@ void ShowStatus(const char* text) {
   // last one: a short operation may never drain the queue before it ends.
   g_status.percent = 0;
   g_status.filledRight = StatusBarRight(0);
+  g_status.advancedAt = GetTickCount() - kAdvanceGapMs;
   // Shown active only when this program is the one in front. A capture runs
   // while another application has the keyboard, and its keys stay there:
   // activating the window here would change nothing on Windows, where a
