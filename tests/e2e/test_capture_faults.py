@@ -58,17 +58,37 @@ def test_requests_while_converting_to_black_and_white(desktop, app_dir):
     assert proc.wait(timeout=30) == 0, "once idle, it closes"
 
 
+def test_a_held_hot_key_captures_once(desktop, app_dir):
+    """Held past the keyboard's repeat delay: one capture, no box, and the
+    next press captures again."""
+    write_ini(app_dir, Mode=1, CapFormat=1, Alt=0, Ctrl=1, Shift=1)
+    start_pictrap(desktop, app_dir)
+    start_pattern(desktop, 100, 100, 300, 200)
+    xdotool(desktop, "keydown", "ctrl+shift+F11", "sleep", "1.5", "keyup", "ctrl+shift+F11")
+    assert wait_file(app_dir / "cap1.bmp") and boxes(desktop, 1500) == (None, None)
+    xdotool(desktop, "key", "ctrl+shift+F11")
+    assert wait_file(app_dir / "cap2.bmp")
+    time.sleep(1)
+    assert sorted(p.name for p in app_dir.glob("cap*.bmp")) == ["cap1.bmp", "cap2.bmp"]
+
+
 def test_clipboard_held_by_another_program(desktop, app_dir):
     write_ini(app_dir, Mode=2, ToClipbd=1, CapFormat=1)
     start_pictrap(desktop, app_dir)
     start_pattern(desktop, 100, 100, 300, 200)
+    # Held for a moment, as clipboard managers do: waited for, no box.
+    holder = desktop.start([BIN / "wintest.exe", "hold-clipboard", "300"])
+    assert "held" in wait_output(desktop, holder, "held")
+    hotkey(desktop)
+    assert wait_file(app_dir / "cap1.bmp") and boxes(desktop, 1000) == (None, None)
+    assert desktop.wintest("clipboard")[1].split()[0] == "8", "the capture is on the clipboard (CF_DIB)"
     holder = desktop.start([BIN / "wintest.exe", "hold-clipboard", "20000"])
     assert "held" in wait_output(desktop, holder, "held")
     hotkey(desktop)
     box, text = boxes(desktop)
     assert text == "Clipboard in use, unable to copy."
     dismiss(desktop, box)
-    assert wait_file(app_dir / "cap1.bmp"), "the file is still saved"
+    assert wait_file(app_dir / "cap2.bmp"), "the file is still saved"
 
 
 def test_modifiers_must_match_exactly(desktop, app_dir):

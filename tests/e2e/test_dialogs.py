@@ -191,6 +191,17 @@ def test_capture_setup_cancel_keeps_only_the_edited_size(desktop, app_dir):
     program.close()
 
 
+def test_closing_the_program_under_its_setup_dialogs_saves_nothing(desktop, app_dir):
+    # Installers, uninstallers and task managers close it with WM_CLOSE.
+    write_ini(app_dir, Mode=9, SizeWd=1)
+    before = (app_dir / "SHOTBOX.INI").read_bytes()
+    for nested in (False, True):
+        program = Pictrap(desktop, app_dir)
+        open_disk_setup(desktop, program) if nested else open_setup(program)
+        program.close()
+        assert (app_dir / "SHOTBOX.INI").read_bytes() == before, f"saved from the closed dialog (nested={nested})"
+
+
 def open_disk_setup(desktop, program):
     setup = open_setup(program)
     click(desktop, setup, 405)
@@ -226,8 +237,8 @@ def test_disk_saving_setup_chooses_format_directory_and_prefix(desktop, app_dir,
         {x.text for x in ctrls if x.visible}
 
     click(desktop, disk, 102)
-    clear_and_type(desktop, "ABCDEF")
-    assert by_id(controls(desktop, disk))[102].text == "ABC", "at most 3 characters typed"
+    clear_and_type(desktop, 'A\\/:*?"<>|BCDEF')
+    assert by_id(controls(desktop, disk))[102].text == "ABC", "at most 3 characters typed, none a name may not hold"
     click(desktop, disk, 1136)                   # the format list: BMP, PCX, TIF
     xdotool(desktop, "key", "Down", "Return")
     c = by_id(controls(desktop, disk))

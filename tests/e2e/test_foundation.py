@@ -15,9 +15,15 @@ def test_unit_tests_pass_under_wine(desktop):
 
 
 def test_program_starts_as_icon_and_closes_with_code_0(desktop, app_dir):
+    # A save killed midway leaves its temporary; start-up removes the
+    # program's own, and only those.
+    others = ["~PT0000ABCD.TXT", "~PTXYZ.TMP", "~PT0000abce.TMP"]
+    for name in ["~PT0000ABCD.TMP", "~PU12345678.TMP"] + others:
+        (app_dir / name).write_bytes(b"partial")
     proc = desktop.start([app_dir / "SHOTBOX.EXE"], cwd=app_dir)
     hwnd = desktop.find("Pictrap", "Pictrap")
     assert hwnd, "the main window never appeared"
+    assert sorted(p.name for p in app_dir.glob("~P*")) == sorted(others)
     info = desktop.info(hwnd)
     assert info["iconic"] == "1" and info["visible"] == "1"
     # In the virtual desktop an icon is a 160x24 bar at the bottom left.
