@@ -13,6 +13,8 @@ packages=(
   # (Xvfb cannot), with modes from cvt, and 32-bit Wine sees them only through
   # the two i386 libraries.
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xcvt libxrandr2:i386 libxinerama1:i386
+  # A real window manager for the icon's test; its fonts.
+  twm xfonts-base
   imagemagick libtiff-tools netpbm pngcheck zlib1g-dev xclip
   python3 python3-pil python3-pytest python3-pefile
   ghostscript poppler-utils

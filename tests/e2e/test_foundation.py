@@ -1,7 +1,10 @@
 """The three deliverables together under Wine: start, icon, close, error reports."""
 import subprocess
 
-from conftest import BIN
+import pytest
+
+from conftest import BIN, _installed, session_desktop
+from pictrap import start_pictrap, xdotool
 
 WM_CLOSE = 0x10
 WM_COMMAND = 0x111
@@ -43,6 +46,37 @@ def test_restore_request_leaves_it_an_icon(desktop, app_dir):
     desktop.wintest("syscommand", str(hwnd), str(SC_RESTORE))
     desktop.wintest("find", "-", "-", "300")  # give the request time to land
     assert desktop.info(hwnd)["iconic"] == "1"
+
+
+TWMRC = 'RandomPlacement\nUsePPosition "on"\nNoGrabServer\n' + "".join(
+    f'{part}Font "fixed"\n' for part in ("Title", "Resize", "Menu", "Icon", "IconManager"))
+
+
+@pytest.fixture(scope="module")
+def twm_desktop():
+    """Wine's windows as X windows under a real window manager, twm."""
+    for d in session_desktop(virtual_desktop=False):
+        (d.root / "twmrc").write_text(TWMRC)
+        wm = subprocess.Popen(["twm", "-f", str(d.root / "twmrc")], env=d.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        try:
+            yield d
+        finally:
+            wm.terminate()
+            wm.wait(timeout=30)
+
+
+def test_a_window_manager_cannot_open_the_icon(twm_desktop, request, tmp_path):
+    d = twm_desktop
+    for folder in _installed(d, request, tmp_path / "Pictrap"):
+        _, hwnd = start_pictrap(d, folder)
+        x = lambda *args: subprocess.run(args, env=d.env, capture_output=True, text=True).stdout
+        # The one of the program's X windows that twm holds as an icon.
+        icon = [w for w in x("xdotool", "search", "--name", "^Pictrap$").split()
+                if "Iconic" in x("xprop", "-id", w, "WM_STATE")]
+        assert len(icon) == 1 and d.info(hwnd)["iconic"] == "1"
+        xdotool(d, "windowmap", icon[0], "sleep", 1.5)  # what twm does when its icon is clicked
+        assert "IsUnMapped" in x("xwininfo", "-id", icon[0]) and d.info(hwnd)["iconic"] == "1", "a frame is open"
 
 
 def test_program_does_not_start_without_sbmsg32(desktop, app_dir):

@@ -81,6 +81,7 @@ def test_capture_selections_viewer_and_status_window_over_two_monitors(monitors_
         assert gone(d, viewer, 5000)
 
     p, shot = program(Mode=1)
+    assert window_rect(d, p.main)[:2] == (-32000, -32000), "an icon off every monitor: nothing to hide first"
     hotkey(d)
     full = taken(folder)
     assert same(shot.crop((1000, 300, 1240, 460)), pattern_image(240, 160)), "the layered window is on the screen"

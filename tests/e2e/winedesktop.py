@@ -62,7 +62,7 @@ def why_32bit_wine_cannot_run():
 
 
 # The test fixtures that run Windows programs under Wine.
-WINE_FIXTURES = {"desktop", "bare_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop",
+WINE_FIXTURES = {"desktop", "bare_desktop", "twm_desktop", "desktop_at_depth", "scaled_desktop", "fresh_desktop", "shell_desktop",
                  "monitors_desktop"}
 
 
