@@ -34,9 +34,12 @@ struct StatusWindowState {
 StatusWindowState g_status = {nullptr, 96, nullptr, nullptr, nullptr, "", false, 0, StatusBarRight(0), 0};
 
 // A writer reports a step every few rows, a hundred in a few milliseconds,
-// and each repaint costs the better part of a millisecond under Wine: the
-// bar grows at most this often, and always at the end.
+// and each repaint costs the better part of a millisecond under Wine. A step
+// smaller than kSmallAdvance waits until kAdvanceGapMs have passed since the
+// bar last grew; larger steps (a print job's) and the end always show, so a
+// long step never sits behind a stale bar.
 constexpr DWORD kAdvanceGapMs = 40;
+constexpr int kSmallAdvance = 10;
 
 // The program is DPI aware, so the system no longer enlarges this window on
 // a scaled display while its caption and text grow: unscaled, the Cancel
@@ -146,7 +149,7 @@ LRESULT OnProgress(HWND window, int p) {
   }
   if (p > 100) return 0;
   const DWORD now = GetTickCount();
-  if (p < 100 && now - g_status.advancedAt < kAdvanceGapMs) return 0;
+  if (p < 100 && p - g_status.percent < kSmallAdvance && now - g_status.advancedAt < kAdvanceGapMs) return 0;
   g_status.advancedAt = now;
   const int newRight = StatusBarRight(p);
   RECT strip = Scaled(RECT{g_status.filledRight, 32, newRight, 51});
