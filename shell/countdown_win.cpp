@@ -2,7 +2,8 @@
 // the notification-area menu, closing and log-off meet the same refusals as
 // during a capture; a second hot key is not even a request. The status
 // window is shown without taking the activation, so that the user can go on
-// working (open the menu that is to be in the picture). Esc is watched with
+// working (open the menu that is to be in the picture); this program's own
+// dialogs take no input meanwhile, as during a capture. Esc is watched with
 // GetAsyncKeyState, not taken: the keyboard stays with the application.
 #include "shell/countdown_win.h"
 
@@ -19,6 +20,7 @@ struct CountdownState {
   Countdown clock;
   std::int32_t shownSeconds;  // what the text says now
   char text[32];              // the status window points at it while shown
+  HeldWindows held;           // the dialogs open when it began
 };
 
 CountdownState g_countdown{};
@@ -36,6 +38,8 @@ void End(ShellState& shell) {
   KillTimer(shell.mainWindow, kCountdownTimerId);
   g_countdown.clock.active = false;
   HideStatus();
+  // A capture that follows holds them again before any input is taken.
+  ReleaseInput(&g_countdown.held);
   shell.busy = false;
 }
 
@@ -47,6 +51,7 @@ void Begin(ShellState& shell) {
     return;
   }
   shell.busy = true;
+  HoldInput(shell, &g_countdown.held);
   g_countdown.clock = StartCountdown(shell.settings.Delay, GetTickCount());
   GetAsyncKeyState(VK_ESCAPE);  // forgets an Esc pressed before the countdown
   const CountdownTick first = StepCountdown(g_countdown.clock, g_countdown.clock.startTick);
@@ -117,6 +122,7 @@ void StopCountdown(ShellState& shell) {
   if (!g_countdown.clock.active) return;
   KillTimer(shell.mainWindow, kCountdownTimerId);
   g_countdown.clock.active = false;
+  ReleaseInput(&g_countdown.held);
 }
 
 void ShowDelayChoice(HWND dialog, int id, std::int32_t delay) {

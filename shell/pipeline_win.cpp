@@ -263,41 +263,35 @@ void Deliver(ShellState& s) {
   if (s.settings.Print != 0) SendToPrinter(s);
 }
 
-// The top-level windows of this thread that the capture disabled, enabled
-// again when it ends (or sooner, by Release).
+struct HoldSearch {
+  const ShellState* shell;
+  HeldWindows* held;
+};
+
+BOOL CALLBACK HoldOne(HWND window, LPARAM param) {
+  const auto* search = reinterpret_cast<const HoldSearch*>(param);
+  HeldWindows& held = *search->held;
+  if (held.count == sizeof held.window / sizeof held.window[0]) return FALSE;
+  const OpenWindowFacts facts{IsWindowVisible(window) != FALSE, IsWindowEnabled(window) != FALSE,
+                              window == search->shell->mainWindow, window == search->shell->statusWindow};
+  if (HoldForCapture(facts)) {
+    EnableWindow(window, FALSE);
+    held.window[held.count++] = window;
+  }
+  return TRUE;
+}
+
+// Held for one capture, and let go on every way out.
 class InputHold {
  public:
-  explicit InputHold(const ShellState& s) : shell_(s) {
-    EnumThreadWindows(GetCurrentThreadId(), HoldOne, reinterpret_cast<LPARAM>(this));
-  }
+  explicit InputHold(const ShellState& s) { HoldInput(s, &held_); }
   ~InputHold() { Release(); }
   InputHold(const InputHold&) = delete;
   InputHold& operator=(const InputHold&) = delete;
-
-  void Release() {
-    for (std::size_t i = count_; i > 0; --i) {
-      if (IsWindow(held_[i - 1])) EnableWindow(held_[i - 1], TRUE);
-    }
-    count_ = 0;
-  }
+  void Release() { ReleaseInput(&held_); }
 
  private:
-  static BOOL CALLBACK HoldOne(HWND window, LPARAM param) {
-    auto* hold = reinterpret_cast<InputHold*>(param);
-    if (hold->count_ == kMaxHeld) return FALSE;
-    const OpenWindowFacts facts{IsWindowVisible(window) != FALSE, IsWindowEnabled(window) != FALSE,
-                                window == hold->shell_.mainWindow, window == hold->shell_.statusWindow};
-    if (HoldForCapture(facts)) {
-      EnableWindow(window, FALSE);
-      hold->held_[hold->count_++] = window;
-    }
-    return TRUE;
-  }
-
-  static constexpr std::size_t kMaxHeld = 32;
-  const ShellState& shell_;
-  HWND held_[kMaxHeld] = {};
-  std::size_t count_ = 0;
+  HeldWindows held_{};
 };
 
 // The notices the program gives while it is busy come up on a thread of
@@ -392,6 +386,19 @@ void DiscardLastCapture(ShellState& s) {
   }
 }
 
+void HoldInput(const ShellState& shell, HeldWindows* held) {
+  held->count = 0;
+  HoldSearch search{&shell, held};
+  EnumThreadWindows(GetCurrentThreadId(), HoldOne, reinterpret_cast<LPARAM>(&search));
+}
+
+void ReleaseInput(HeldWindows* held) {
+  for (std::size_t i = held->count; i > 0; --i) {
+    if (IsWindow(held->window[i - 1])) EnableWindow(held->window[i - 1], TRUE);
+  }
+  held->count = 0;
+}
+
 void RunCapturePipeline(ShellState& s) {
   if (s.busy) {
     ShowBusyBox();
@@ -407,6 +414,12 @@ void RunCapturePipeline(ShellState& s) {
   // Nothing open before the capture may change or write the settings while
   // it reads them.
   InputHold hold(s);
+  // However the capture ends, a dialog that had the focus takes it back.
+  const auto end = [&s, &hold] {
+    hold.Release();
+    GiveFocusBack(s.rememberedFocus);
+    s.busy = false;
+  };
 
   HGLOBAL captured = nullptr;
   const Status status = CaptureScreen(&captured);
@@ -417,16 +430,14 @@ void RunCapturePipeline(ShellState& s) {
     s.currentImage = MemFree(s.currentImage);  // the library hands out nothing on failure
     // Esc during the selection was the user's own choice: nothing to report.
     if (status != StatusCancelled) Report(status);
-    s.busy = false;
+    end();
     return;
   }
   if (!ProcessCapture(s)) {
-    s.busy = false;
+    end();
     return;
   }
   Deliver(s);
-  hold.Release();  // a dialog that had the focus can take it back
-  GiveFocusBack(s.rememberedFocus);
-  s.busy = false;
+  end();
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }

@@ -1,6 +1,8 @@
 // The capture pipeline: what the main window does with each capture request.
 #pragma once
 
+#include <cstddef>
+
 #include "shell/shell.h"
 
 constexpr UINT kCaptureRequestMessage = WM_USER + 1;
@@ -8,6 +10,17 @@ constexpr UINT kCaptureRequestMessage = WM_USER + 1;
 // One capture from request to destinations (clipboard, disk, printer). A
 // request while a capture is being processed only shows "I'm Busy!".
 void RunCapturePipeline(ShellState& shell);
+
+// The top-level windows of this thread that a capture or a countdown
+// disabled, so that nothing open before it (Capture Setup, its Disk Saving
+// Setup, a message box) changes or writes the settings meanwhile.
+struct HeldWindows {
+  HWND window[32];
+  std::size_t count;
+};
+void HoldInput(const ShellState& shell, HeldWindows* held);
+// Enables them again; a window gone meanwhile is skipped.
+void ReleaseInput(HeldWindows* held);
 // The "I'm Busy!" box every request and command gets while busy, and the
 // box that refuses the end of the session. Neither waits for the user.
 void ShowBusyBox();

@@ -11,6 +11,7 @@ import pytest
 from PIL import Image
 
 from conftest import BIN, wait_for
+from shellui import CAPTURE_SETUP, Pictrap
 from pictrap import (CAPTURE_REQUEST, WM_CLOSE, boxes, client_rect, differing, dismiss, hotkey, lines, screen,
                      start_pattern, start_pictrap, wait_file, wait_output, windows_path,
                      write_ini, xdotool)
@@ -58,14 +59,34 @@ def test_requests_while_converting_to_black_and_white(desktop, app_dir):
     assert proc.wait(timeout=30) == 0, "once idle, it closes"
 
 
+@pytest.mark.parametrize("delay", [0, 3])
+def test_open_dialogs_take_no_input_while_busy(desktop, app_dir, delay):
+    """Capture Setup open before the hot key: held during the countdown and
+    the capture (slowed at each progress step), usable again after."""
+    write_ini(app_dir, Mode=1, Dither=1, CapFormat=1, Delay=delay)
+    program = Pictrap(desktop, app_dir)
+    setup = program.dialog(CAPTURE_SETUP, "Pictrap Setup")
+    watcher = desktop.start([BIN / "wintest.exe", "watch-status", "sleep=2000"])
+    assert "ready" in wait_output(desktop, watcher, "ready")
+    hotkey(desktop)
+    assert "status-visible" in wait_output(desktop, watcher, "status-visible")
+    assert desktop.info(setup)["enabled"] == "0"
+    assert wait_file(app_dir / "cap1.bmp", timeout=30)
+    assert wait_for(lambda: desktop.info(setup)["enabled"] == "1", timeout=10)
+    program.close()
+
+
 def test_a_held_hot_key_captures_once(desktop, app_dir):
     """Held past the keyboard's repeat delay: one capture, no box, and the
-    next press captures again."""
+    next press captures again. A save removes the temporary a killed save
+    left beside its file."""
     write_ini(app_dir, Mode=1, CapFormat=1, Alt=0, Ctrl=1, Shift=1)
     start_pictrap(desktop, app_dir)
     start_pattern(desktop, 100, 100, 300, 200)
+    (app_dir / "~PT0000ABCD.TMP").write_bytes(b"partial")
     xdotool(desktop, "keydown", "ctrl+shift+F11", "sleep", "1.5", "keyup", "ctrl+shift+F11")
     assert wait_file(app_dir / "cap1.bmp") and boxes(desktop, 1500) == (None, None)
+    assert not (app_dir / "~PT0000ABCD.TMP").exists()
     xdotool(desktop, "key", "ctrl+shift+F11")
     assert wait_file(app_dir / "cap2.bmp")
     time.sleep(1)

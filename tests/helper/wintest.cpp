@@ -478,6 +478,7 @@ int WatchStatus(int argc, char** argv) {
     else if (!std::strcmp(argv[i], "syscommand")) PostMessageA(main, WM_SYSCOMMAND, SC_MOVE, 0);
     else if (!std::strcmp(argv[i], "close")) PostMessageA(main, WM_CLOSE, 0, 0);
     else if (!std::strcmp(argv[i], "endsession")) endSession = CreateThread(nullptr, 0, QueryEndSession, main, 0, nullptr);
+    else if (!std::strncmp(argv[i], "sleep=", 6)) Sleep(Number(argv[i] + 6));  // still slowed meanwhile
   }
   if (endSession != nullptr) {
     WaitForSingleObject(endSession, INFINITE);
