@@ -76,12 +76,12 @@ def hide_taskbar(desktop):
     raise AssertionError("Wine's taskbar stays")
 
 
-def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False, layered=False):
+def start_pattern(desktop, x, y, w, h, popup=False, folder=None, aware=False, layered=False, nocursor=False):
     """A window of ours with known contents; returns (process, hwnd). An
     `aware` one is per-monitor DPI aware: placed and painted in the display's
     own pixels at any display scaling."""
     args = ([BIN / "wintest.exe", "pattern", x, y, w, h] + ["popup"] * popup + ["aware"] * aware
-            + ["layered"] * layered)
+            + ["layered"] * layered + ["nocursor"] * nocursor)
     proc = desktop.start(args, cwd=folder)
     out = wait_output(desktop, proc, "hwnd=")
     m = re.search(r"hwnd=(\d+)", out)

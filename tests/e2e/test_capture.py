@@ -152,6 +152,11 @@ def test_client_area_and_window_with_and_without_the_pointer(desktop, app_dir):
     # The arrow's image starts at its hot spot's offset before the pointer.
     assert (x0, y0) == (300 - wl - hx, 250 - wt - hy)
     assert x1 - x0 <= 32 and y1 - y0 <= 32
+    # Hidden by the application under it: not drawn, as the user sees none.
+    _p, hiding = start_pattern(desktop, 100, 120, 400, 300, nocursor=True)
+    xdotool(desktop, "mousemove", 300, 250)
+    hidden = capture_with(desktop, app_dir, Mode=3, IncludeCursor=1).convert("RGB")
+    assert differing(hidden, screen(desktop).crop(window_rect(desktop, hiding))) == [], "a hidden pointer drawn"
 
 
 def luminance(rgb):

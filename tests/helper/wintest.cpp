@@ -393,10 +393,11 @@ int Pattern(int argc, char** argv) {
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.lpszClassName = "WintestPattern";
   RegisterClassA(&wc);
-  bool popup = false, layered = false;
+  bool popup = false, layered = false, noCursor = false;
   for (int i = 6; i < argc; ++i) {
     if (!std::strcmp(argv[i], "popup")) popup = true;
     if (!std::strcmp(argv[i], "layered")) layered = true;
+    if (!std::strcmp(argv[i], "nocursor")) noCursor = true;  // as an editor hides it while typing
     if (!std::strcmp(argv[i], "aware")) {
       // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE; the call is newer than Vista.
       auto set = reinterpret_cast<void*(WINAPI*)(void*)>(reinterpret_cast<void*>(
@@ -410,6 +411,7 @@ int Pattern(int argc, char** argv) {
                            nullptr);
   if (w == nullptr) return 1;
   if (layered) SetLayeredWindowAttributes(w, 0, 128, LWA_ALPHA);
+  if (noCursor) ShowCursor(FALSE);
   SetForegroundWindow(w);
   SetFocus(w);
   UpdateWindow(w);
