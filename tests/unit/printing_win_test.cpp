@@ -121,6 +121,34 @@ INSTANTIATE_TEST_SUITE_P(
         SetupCase{"ALoneSavedBlockIsDropped", Saved::ModeOnly, {{TRUE, 0, true, true}}, false, Kept::Made}),
     [](const testing::TestParamInfo<SetupCase>& info) { return info.param.what; });
 
+// A capture printed while the dialog is open stores the default printer's
+// blocks where the saved ones were; the dialog's choice replaces them, and
+// they are freed, not lost.
+HGLOBAL* g_savedNames = nullptr;
+HGLOBAL* g_savedMode = nullptr;
+
+BOOL DialogWhileAPrintRuns(PRINTDLGA* record, DWORD* error) {
+  g_made = {*g_savedNames = GlobalAlloc(GHND, 64), *g_savedMode = GlobalAlloc(GHND, 256)};
+  record->hDevNames = GlobalAlloc(GHND, 64);
+  record->hDevMode = GlobalAlloc(GHND, 256);
+  *error = 0;
+  return TRUE;
+}
+
+TEST(PrinterSetupRecord, BlocksAPrintStoredMeanwhileAreFreed) {
+  HGLOBAL names = nullptr, mode = nullptr;
+  g_savedNames = &names;
+  g_savedMode = &mode;
+  PrinterSetupWith(DialogWhileAPrintRuns, nullptr, GetModuleHandleA(nullptr), &names, &mode);
+  for (HGLOBAL stored : g_made) {
+    EXPECT_NE(stored, names);
+    EXPECT_NE(stored, mode);
+    EXPECT_EQ(GlobalFlags(stored), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "still allocated";
+  }
+  GlobalFree(names);
+  GlobalFree(mode);
+}
+
 TEST(PrinterSetupHook, GivesTheDialogThe3dLookOnlyAtInit) {
   HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(PrinterSetupHook(w, WM_INITDIALOG, 0, 0), 1u);
