@@ -3,7 +3,7 @@ import subprocess
 
 import pytest
 
-from conftest import BIN, _installed, session_desktop
+from conftest import BIN, _installed, session_desktop, wait_for
 from pictrap import start_pictrap, xdotool
 
 WM_CLOSE = 0x10
@@ -76,7 +76,8 @@ def test_a_window_manager_cannot_open_the_icon(twm_desktop, request, tmp_path):
                 if "Iconic" in x("xprop", "-id", w, "WM_STATE")]
         assert len(icon) == 1 and d.info(hwnd)["iconic"] == "1"
         xdotool(d, "windowmap", icon[0], "sleep", 1.5)  # what twm does when its icon is clicked
-        assert "IsUnMapped" in x("xwininfo", "-id", icon[0]) and d.info(hwnd)["iconic"] == "1", "a frame is open"
+        assert wait_for(lambda: "IsUnMapped" in x("xwininfo", "-id", icon[0]) and d.info(hwnd)["iconic"] == "1",
+                        timeout=10), "a frame is open"
 
 
 def test_program_does_not_start_without_sbmsg32(desktop, app_dir):
