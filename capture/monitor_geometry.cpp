@@ -206,5 +206,9 @@ CapturePoint ReadoutOriginOnMonitor(const Band& band, std::int32_t cx, std::int3
   const int on = MonitorAtOrNearest(band.b, table);
   if (on < 0) return ReadoutOrigin(band, cx, cy);
   const CaptureRectangle& m = table.monitor[on];
-  return ReadoutOrigin(Band{ClampToArea(band.a, m), ClampToArea(band.b, m)}, cx, cy);
+  const CapturePoint at = ReadoutOrigin(Band{ClampToArea(band.a, m), ClampToArea(band.b, m)}, cx, cy);
+  if (table.count < 2) return at;
+  // A part narrower than the text would put it across the edge, onto the
+  // other monitor or into a gap.
+  return CapturePoint{KeepSpanWithin(at.x, cx, m.left, m.right), KeepSpanWithin(at.y, cy, m.top, m.bottom)};
 }

@@ -87,7 +87,7 @@ std::int32_t CentreSpan(std::int32_t size, std::int32_t low, std::int32_t high);
 // The Area readout's top-left corner for a text of cx by cy: centred on the
 // part of the band on the pointer's monitor (the monitor of band.b), so that
 // it follows the pointer onto its monitor and not into a gap or onto the
-// other one. On one monitor this is ReadoutOrigin itself. An empty table
+// other one, and kept wholly on it. On one monitor this is ReadoutOrigin itself. An empty table
 // leaves the band whole.
 CapturePoint ReadoutOriginOnMonitor(const Band& band, std::int32_t cx, std::int32_t cy,
                                     const MonitorTable& table);

@@ -20,19 +20,21 @@ struct State {
 // box of the main thread may be up.
 inline thread_local State g_placement = {nullptr, nullptr, false};
 
-// Left where the system put it when it is on the working monitor already,
-// so that with one monitor nothing changes; otherwise centred in that
-// monitor's work area, wholly inside it.
+// Where the system put it when that is on the working monitor already (so
+// that with one monitor a box that fits stays put), only pushed wholly into
+// its work area; otherwise centred in that work area.
 inline void MoveOntoTarget(HWND box) {
-  if (g_placement.target == nullptr || MonitorFromWindow(box, MONITOR_DEFAULTTONULL) == g_placement.target) return;
+  if (g_placement.target == nullptr) return;
   RECT r;
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (!GetWindowRect(box, &r) || !GetMonitorInfoA(g_placement.target, &info)) return;
   const RECT& w = info.rcWork;
-  const int x = CentreSpan(r.right - r.left, w.left, w.right);
-  const int y = CentreSpan(r.bottom - r.top, w.top, w.bottom);
-  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const int cx = r.right - r.left, cy = r.bottom - r.top;
+  const bool there = MonitorFromWindow(box, MONITOR_DEFAULTTONULL) == g_placement.target;
+  const int x = there ? KeepSpanWithin(r.left, cx, w.left, w.right) : CentreSpan(cx, w.left, w.right);
+  const int y = there ? KeepSpanWithin(r.top, cy, w.top, w.bottom) : CentreSpan(cy, w.top, w.bottom);
+  if (x != r.left || y != r.top) SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The box is placed when it is first activated, as it is shown: it has its

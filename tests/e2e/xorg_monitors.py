@@ -24,8 +24,18 @@ def start_xorg(workdir, outputs):
                              "-nolisten", "tcp", "-logfile", str(workdir / "xorg.log")], pass_fds=(write_fd,),
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_fd)
-    with os.fdopen(read_fd) as r:
-        display = ":" + r.readline().strip()
+    try:
+        with os.fdopen(read_fd) as r:
+            display = ":" + r.readline().strip()
+        lay_out(display, outputs)
+    except BaseException:
+        proc.terminate()
+        proc.wait(timeout=30)
+        raise
+    return proc, display
+
+
+def lay_out(display, outputs):
     left, top, layout = min(o[0] for o in outputs), min(o[1] for o in outputs), []
     for i, (x, y, w, h) in enumerate(outputs):
         name, *timings = subprocess.run(["cvt", str(w), str(h), "60"], check=True, capture_output=True,
@@ -39,4 +49,3 @@ def start_xorg(workdir, outputs):
     # Asked once before any Wine program starts: without it Wine's programs
     # counted X from the primary monitor's corner (seen twice, never with it).
     xrandr(display, "--listmonitors")
-    return proc, display

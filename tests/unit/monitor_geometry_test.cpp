@@ -158,6 +158,8 @@ TEST(Monitors, PlacedSpansAndTheReadoutStayOnTheirMonitor) {
   const CapturePoint left = ReadoutOriginOnMonitor(Band{{300, 100}, {-700, 300}}, 40, 16, kLeft);
   EXPECT_EQ(left.x, -370);
   EXPECT_EQ(left.y, 192);
+  const CapturePoint edge = ReadoutOriginOnMonitor(Band{{-700, 100}, {5, 300}}, 60, 16, kLeft);
+  EXPECT_EQ(edge.x, 0) << "a sliver of the band on the pointer's monitor: the text still wholly on it";
 }
 
 }  // namespace
