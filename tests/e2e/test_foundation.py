@@ -48,34 +48,28 @@ def test_restore_request_leaves_it_an_icon(desktop, app_dir):
     assert desktop.info(hwnd)["iconic"] == "1"
 
 
-TWMRC = 'RandomPlacement\nUsePPosition "on"\nNoGrabServer\n' + "".join(
-    f'{part}Font "fixed"\n' for part in ("Title", "Resize", "Menu", "Icon", "IconManager"))
-
-
 @pytest.fixture(scope="module")
 def twm_desktop():
     """Wine's windows as X windows under a real window manager, twm."""
     for d in session_desktop(virtual_desktop=False):
-        (d.root / "twmrc").write_text(TWMRC)
-        wm = subprocess.Popen(["twm", "-f", str(d.root / "twmrc")], env=d.env, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
-        try:
-            yield d
-        finally:
-            wm.terminate()
-            wm.wait(timeout=30)
+        (d.root / "twmrc").write_text('RandomPlacement\nUsePPosition "on"\nNoGrabServer\n' + "".join(
+            f'{part}Font "fixed"\n' for part in ("Title", "Resize", "Menu", "Icon", "IconManager")))
+        wm = subprocess.Popen(["twm", "-f", str(d.root / "twmrc")], env=d.env, stderr=subprocess.DEVNULL)
+        yield d
+        wm.terminate()
+        wm.wait(timeout=30)
 
 
 def test_a_window_manager_cannot_open_the_icon(twm_desktop, request, tmp_path):
     d = twm_desktop
+    x = lambda *args: subprocess.run(args, env=d.env, capture_output=True, text=True).stdout
     for folder in _installed(d, request, tmp_path / "Pictrap"):
         _, hwnd = start_pictrap(d, folder)
-        x = lambda *args: subprocess.run(args, env=d.env, capture_output=True, text=True).stdout
-        # The one of the program's X windows that twm holds as an icon.
+        # The one of the program's X windows that twm holds as an icon, mapped as a click on that icon does.
         icon = [w for w in x("xdotool", "search", "--name", "^Pictrap$").split()
                 if "Iconic" in x("xprop", "-id", w, "WM_STATE")]
-        assert len(icon) == 1 and d.info(hwnd)["iconic"] == "1"
-        xdotool(d, "windowmap", icon[0], "sleep", 1.5)  # what twm does when its icon is clicked
+        assert len(icon) == 1
+        xdotool(d, "windowmap", icon[0], "sleep", 1.5)
         assert wait_for(lambda: "IsUnMapped" in x("xwininfo", "-id", icon[0]) and d.info(hwnd)["iconic"] == "1",
                         timeout=10), "a frame is open"
 

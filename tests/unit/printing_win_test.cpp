@@ -14,12 +14,14 @@ namespace {
 
 // A stand-in for PrintDlgA that plays a script: each call records the
 // handles it was given and answers with the next step, putting fresh blocks
-// into the record where the step says so.
+// into the record where the step says so. A step may also store blocks where
+// the saved ones are, as a capture printed while the dialog is open does.
 struct DialogStep {
   BOOL ok;
   DWORD error;
   bool newNames;
   bool newMode;
+  bool printMeanwhile = false;
 };
 
 struct DialogCall {
@@ -28,11 +30,16 @@ struct DialogCall {
 
 std::vector<DialogStep> g_script;
 std::vector<DialogCall> g_calls;
-std::vector<HGLOBAL> g_made;
+std::vector<HGLOBAL> g_made, g_printed;
+HGLOBAL* g_savedNames = nullptr;
+HGLOBAL* g_savedMode = nullptr;
 
 BOOL ScriptedDialog(PRINTDLGA* record, DWORD* error) {
   g_calls.push_back(DialogCall{*record});
   const DialogStep step = g_script.at(g_calls.size() - 1);
+  if (step.printMeanwhile) {
+    g_printed = {*g_savedNames = GlobalAlloc(GHND, 64), *g_savedMode = GlobalAlloc(GHND, 256)};
+  }
   if (step.newNames) g_made.push_back(record->hDevNames = GlobalAlloc(GHND, 64));
   if (step.newMode) g_made.push_back(record->hDevMode = GlobalAlloc(GHND, 256));
   *error = step.error;
@@ -57,8 +64,11 @@ TEST_P(PrinterSetupRecord, KeepsWhatTheRecordHolds) {
   g_script = c.script;
   g_calls.clear();
   g_made.clear();
+  g_printed.clear();
   HGLOBAL names = c.saved == Saved::Both ? GlobalAlloc(GHND, 64) : nullptr;
   HGLOBAL mode = c.saved != Saved::None ? GlobalAlloc(GHND, 256) : nullptr;
+  g_savedNames = &names;
+  g_savedMode = &mode;
   const HGLOBAL savedNames = names, savedMode = mode;
   const HWND owner = reinterpret_cast<HWND>(0x1230);
   const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -98,6 +108,7 @@ TEST_P(PrinterSetupRecord, KeepsWhatTheRecordHolds) {
       EXPECT_EQ(mode, g_made.at(g_made.size() - 1));
       break;
   }
+  for (HGLOBAL printed : g_printed) EXPECT_EQ(GlobalFlags(printed), UINT{GMEM_INVALID_HANDLE}) << "not freed";
   if (names != nullptr) GlobalFree(names);
   if (mode != nullptr) GlobalFree(mode);
 }
@@ -118,36 +129,10 @@ INSTANTIATE_TEST_SUITE_P(
         SetupCase{"OtherErrorsEndTheSetup", Saved::Both, {{FALSE, CDERR_STRUCTSIZE, false, false}}, false,
                   Kept::Saved},
         SetupCase{"ALoneBlockIsFreed", Saved::None, {{TRUE, 0, false, true}}, false, Kept::None},
-        SetupCase{"ALoneSavedBlockIsDropped", Saved::ModeOnly, {{TRUE, 0, true, true}}, false, Kept::Made}),
+        SetupCase{"ALoneSavedBlockIsDropped", Saved::ModeOnly, {{TRUE, 0, true, true}}, false, Kept::Made},
+        SetupCase{"BlocksAPrintStoredMeanwhileAreFreed", Saved::Both, {{TRUE, 0, true, true, true}}, false,
+                  Kept::Made}),
     [](const testing::TestParamInfo<SetupCase>& info) { return info.param.what; });
-
-// A capture printed while the dialog is open stores the default printer's
-// blocks where the saved ones were; the dialog's choice replaces them, and
-// they are freed, not lost.
-HGLOBAL* g_savedNames = nullptr;
-HGLOBAL* g_savedMode = nullptr;
-
-BOOL DialogWhileAPrintRuns(PRINTDLGA* record, DWORD* error) {
-  g_made = {*g_savedNames = GlobalAlloc(GHND, 64), *g_savedMode = GlobalAlloc(GHND, 256)};
-  record->hDevNames = GlobalAlloc(GHND, 64);
-  record->hDevMode = GlobalAlloc(GHND, 256);
-  *error = 0;
-  return TRUE;
-}
-
-TEST(PrinterSetupRecord, BlocksAPrintStoredMeanwhileAreFreed) {
-  HGLOBAL names = nullptr, mode = nullptr;
-  g_savedNames = &names;
-  g_savedMode = &mode;
-  PrinterSetupWith(DialogWhileAPrintRuns, nullptr, GetModuleHandleA(nullptr), &names, &mode);
-  for (HGLOBAL stored : g_made) {
-    EXPECT_NE(stored, names);
-    EXPECT_NE(stored, mode);
-    EXPECT_EQ(GlobalFlags(stored), static_cast<UINT>(GMEM_INVALID_HANDLE)) << "still allocated";
-  }
-  GlobalFree(names);
-  GlobalFree(mode);
-}
 
 TEST(PrinterSetupHook, GivesTheDialogThe3dLookOnlyAtInit) {
   HWND w = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
