@@ -281,19 +281,6 @@ BOOL CALLBACK HoldOne(HWND window, LPARAM param) {
   return TRUE;
 }
 
-// Held for one capture, and let go on every way out.
-class InputHold {
- public:
-  explicit InputHold(const ShellState& s) { HoldInput(s, &held_); }
-  ~InputHold() { Release(); }
-  InputHold(const InputHold&) = delete;
-  InputHold& operator=(const InputHold&) = delete;
-  void Release() { ReleaseInput(&held_); }
-
- private:
-  HeldWindows held_{};
-};
-
 // The notices the program gives while it is busy come up on a thread of
 // their own: shown from the capture's own message dispatch, a message box's
 // modal loop would hold the capture until the user answered it. One box of
@@ -357,6 +344,24 @@ void GiveFocusBack(HWND window) {
   else SetForegroundWindow(window);
 }
 
+// However a capture ends: the dialogs it held take input again, the one
+// that had the focus takes it back, and the program is idle.
+class CaptureEnd {
+ public:
+  explicit CaptureEnd(ShellState& s) : shell_(s) { HoldInput(s, &held_); }
+  ~CaptureEnd() {
+    ReleaseInput(&held_);
+    GiveFocusBack(shell_.rememberedFocus);
+    shell_.busy = false;
+  }
+  CaptureEnd(const CaptureEnd&) = delete;
+  CaptureEnd& operator=(const CaptureEnd&) = delete;
+
+ private:
+  ShellState& shell_;
+  HeldWindows held_{};
+};
+
 }  // namespace
 
 // During a countdown the box would be in the very picture the user is
@@ -413,13 +418,7 @@ void RunCapturePipeline(ShellState& s) {
   DiscardLastCapture(s);
   // Nothing open before the capture may change or write the settings while
   // it reads them.
-  InputHold hold(s);
-  // However the capture ends, a dialog that had the focus takes it back.
-  const auto end = [&s, &hold] {
-    hold.Release();
-    GiveFocusBack(s.rememberedFocus);
-    s.busy = false;
-  };
+  const CaptureEnd end(s);
 
   HGLOBAL captured = nullptr;
   const Status status = CaptureScreen(&captured);
@@ -430,14 +429,9 @@ void RunCapturePipeline(ShellState& s) {
     s.currentImage = MemFree(s.currentImage);  // the library hands out nothing on failure
     // Esc during the selection was the user's own choice: nothing to report.
     if (status != StatusCancelled) Report(status);
-    end();
     return;
   }
-  if (!ProcessCapture(s)) {
-    end();
-    return;
-  }
+  if (!ProcessCapture(s)) return;
   Deliver(s);
-  end();
   SetCursor(LoadCursorA(nullptr, IDC_ARROW));
 }
