@@ -77,11 +77,17 @@ class DeflateCoder {
   void* context_;
 };
 
-// Adler-32 of `n` bytes continued from `adler` (1 to start).
+// Adler-32 of `n` bytes continued from `adler` (1 to start), by the best
+// variant this processor runs; the variants are exposed for the tests.
 std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* p, std::size_t n);
+std::uint32_t Adler32Sse2(std::uint32_t adler, const std::uint8_t* p, std::size_t n);
+std::uint32_t Adler32Avx2(std::uint32_t adler, const std::uint8_t* p, std::size_t n);
 // CRC-32 (ISO-HDLC, as PNG and zlib use) of `n` bytes continued from `crc`
-// (0 to start).
+// (0 to start): by tables, or by carry-less multiplication where the
+// processor has it.
 std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* p, std::size_t n);
+std::uint32_t Crc32Tables(std::uint32_t crc, const std::uint8_t* p, std::size_t n);
+std::uint32_t Crc32Folding(std::uint32_t crc, const std::uint8_t* p, std::size_t n);
 // Huffman code lengths for `count` symbols of the given frequencies, none
 // longer than `limit`: a complete code whenever at least one frequency is
 // not 0 (a lone used symbol gets a partner of length 1 too), all 0 when

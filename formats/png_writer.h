@@ -33,6 +33,10 @@ enum PngFilter : std::uint8_t { PngFilterNone = 0, PngFilterSub = 1, PngFilterUp
 // n filtered bytes.
 void FilterPngRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
                   unsigned bpp, std::uint8_t* out);
+// As FilterPngRow for a 24-bit row as a DIB holds it, blue, green, red:
+// the residues come out in PNG's order of red, green, blue.
+void FilterBgrRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
+                  std::uint8_t* out);
 // The filter a 24-bit row is stored with: of None, Sub and Up, the one whose
 // output, read as signed bytes, has the smallest sum of magnitudes.
 PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n);

@@ -13,3 +13,5 @@ bool CpuHasSsse3();
 // AVX2 needs the system to save the wide registers too; the compiler's check
 // asks the processor and the system both.
 bool CpuHasAvx2();
+// Carry-less multiplication, with the SSE4.1 its loops use beside it.
+bool CpuHasClmul();
