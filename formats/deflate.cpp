@@ -78,8 +78,8 @@ inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : 
 // and distance - 1. A last pair with no match (0) holds the literals after
 // the last match.
 //
-// After 16 << k misses in a row, positions are looked up k + 1 apart.
-constexpr unsigned kSkipShift = 4;
+// After k << kSkipShift literals in a row, positions are looked up k + 1 apart.
+constexpr unsigned kSkipShift = 5;
 
 // The bit accumulator of the block's symbols: the machine's word.
 using BitWord = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
@@ -206,6 +206,29 @@ constexpr std::uint8_t kRepeatExtraBits[3] = {2, 3, 7};
 
 }  // namespace
 
+namespace {
+
+// Sorts up to kLitCodes keys of frequency << 9 | symbol that come in the
+// order of their symbols: by the frequency's three bytes, lowest first, each
+// pass keeping the order of the one before. A comparison sort of a block's
+// 286 keys spent most of its time on branches it could not foresee.
+void SortKeys(std::uint32_t* key, unsigned m) {
+  std::uint32_t other[kLitCodes];
+  std::uint32_t* from = key;
+  std::uint32_t* to = other;
+  for (unsigned shift = 9; shift < 32; shift += 8) {
+    unsigned start[257] = {};
+    for (unsigned i = 0; i < m; ++i) ++start[((from[i] >> shift) & 0xFF) + 1];
+    if (start[1] == m) continue;  // every key has this byte 0
+    for (unsigned d = 1; d < 257; ++d) start[d] += start[d - 1];
+    for (unsigned i = 0; i < m; ++i) to[start[(from[i] >> shift) & 0xFF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != key) std::memcpy(key, from, m * sizeof *key);
+}
+
+}  // namespace
+
 void BuildCodeLengths(const std::uint32_t* freq, unsigned count, unsigned limit, std::uint8_t* lengths) {
   // Huffman's construction over the used symbols, sorted by frequency, with
   // the internal nodes made in order of weight (two queues, no heap). Leaves
@@ -230,7 +253,7 @@ void BuildCodeLengths(const std::uint32_t* freq, unsigned count, unsigned limit,
     lengths[s == 0 ? 1 : 0] = 1;
     return;
   }
-  std::sort(key, key + m);
+  SortKeys(key, m);
   for (unsigned i = 0; i < m; ++i) weight[i] = key[i] >> 9;
   unsigned leaf = 0, inner = m;
   for (unsigned next = m; next < 2 * m - 1; ++next) {
@@ -292,9 +315,11 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
   return z;
 }
 
-DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context)
+DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
+                           std::uint32_t period)
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
+      period_(period <= kWindow ? period : 0),
       windowBlock_(MemAlloc(std::size_t{sizes_.window} + 16)),  // 16: the match compare reads whole pieces
       symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),
       outBlock_(MemAlloc(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
@@ -384,13 +409,17 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
   std::uint32_t p = done_, literalsFrom = done_;
   const std::uint32_t end = end_;
   const std::uint32_t base = base_;  // a local: the stores through the tables could alias a member
-  std::uint32_t misses = 0;
   LiteralCounts literals = {};
+  const std::uint32_t period = period_;
   while (p + kMinMatch <= end) {
     const std::uint32_t here = Load32(w + p);
     const std::uint32_t h = (here * 2654435761u) >> shift;
     const std::uint32_t position = base + p;
-    const std::uint32_t distance = position - table[h];
+    // The same place a row up is tried first: unfiltered, a screen's rows
+    // repeat the row above over long stretches, positions the table seldom
+    // holds since a match's inner positions are not entered.
+    const std::uint32_t distance =
+        period != 0 && p >= period && Load32(w + p - period) == here ? period : position - table[h];
     table[h] = position;
     // The candidate must lie within the window and within what the buffer
     // still holds; the compare rules out stale and colliding entries.
@@ -411,16 +440,16 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
       }
       p += len;
       literalsFrom = p;
-      misses = 0;
     } else {
       // The longer a stretch goes without a match (noise, anti-aliased
       // text, a photograph), the further apart the positions looked up:
-      // one in two after 16 misses, one in three after 32, and so on. What
+      // one in two after 32 literals, one in three after 64, and so on. What
       // lies between goes out as literals all the same. On screens this is
       // much faster and barely larger, and noise no longer pushes useful
-      // positions out of the table.
-      ++misses;
-      p += 1 + (misses >> kSkipShift);
+      // positions out of the table. The step follows from the stretch's
+      // length, not from a count of misses: a count is one more value to
+      // carry, which a 32-bit build keeps in memory.
+      p += 1 + ((p - literalsFrom) >> kSkipShift);
     }
   }
   CountLiterals(w + literalsFrom, end - literalsFrom, literals);

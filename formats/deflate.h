@@ -31,7 +31,10 @@ class DeflateCoder {
  public:
   // Gets the coder's memory for a stream of exactly `total` bytes handed
   // over in pieces of at most `maxPiece` bytes; ok() says whether it came.
-  DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context);
+  // A `period` (an image's row, 0 for none) is a distance tried at each
+  // position before the table.
+  DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
+               std::uint32_t period = 0);
   DeflateCoder(const DeflateCoder&) = delete;
   DeflateCoder& operator=(const DeflateCoder&) = delete;
 
@@ -61,6 +64,7 @@ class DeflateCoder {
 
   DeflateSizes sizes_;
   std::uint32_t maxPiece_;
+  std::uint32_t period_;
   MemOwner windowBlock_, symbolBlock_, outBlock_, hashBlock_;
   MemLockGuard windowLock_, symbolLock_, outLock_, hashLock_;
   std::uint8_t* window_;    // history, then the input not yet coded

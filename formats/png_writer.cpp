@@ -226,8 +226,10 @@ Status EncodePng(ProgressChannel* status, const std::uint8_t* block, std::size_t
   const auto width = static_cast<std::uint32_t>(l.width);
   const std::uint32_t rowBytes = rgb ? 3 * width : (width * form.depth + 7) / 8;
   ChunkOutput chunks{output, context};
+  // A filtered row already predicts from the one above; palette and grey
+  // rows go as they are, and the coder looks a row up for them.
   DeflateCoder coder(std::uint64_t{static_cast<std::uint32_t>(l.height)} * (1 + rowBytes), 1 + rowBytes, PutIdat,
-                     &chunks);
+                     &chunks, rgb ? 0 : 1 + rowBytes);
   if (!coder.ok()) return StatusNoMemory;
 
   std::uint8_t head[8 + 25 + 13 + 21 + 12 + 3 * kDibMaxColours] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
