@@ -82,7 +82,8 @@ class DeflateCoder {
 };
 
 // Adler-32 of `n` bytes continued from `adler` (1 to start), by the best
-// variant this processor runs; the variants are exposed for the tests.
+// variant this processor runs; the variants are exposed for the tests, and
+// each needs what its name says (CpuHasAvx2, CpuHasClmul).
 std::uint32_t Adler32(std::uint32_t adler, const std::uint8_t* p, std::size_t n);
 std::uint32_t Adler32Sse2(std::uint32_t adler, const std::uint8_t* p, std::size_t n);
 std::uint32_t Adler32Avx2(std::uint32_t adler, const std::uint8_t* p, std::size_t n);

@@ -274,7 +274,9 @@ Status EncodePng(ProgressChannel* status, const std::uint8_t* block, std::size_t
     if (rgb) {
       // Filtered as the DIB holds the row, blue first, and the residues put
       // in PNG's order of red, green, blue: each filter works on a channel
-      // alone, and the sums that choose one do not depend on the order.
+      // alone. The sums that choose one are taken in the DIB's order too,
+      // which changes the choice only where a sampled piece ends within a
+      // pixel (a few rows of a screen).
       const std::uint8_t* above = y == 0 ? nullptr : dibRow + l.stride;
       FilterBgrRow(ChoosePngFilter(dibRow, above, rowBytes), dibRow, above, rowBytes, room);
     } else if (form.invert) {

@@ -13,5 +13,6 @@ bool CpuHasSsse3();
 // AVX2 needs the system to save the wide registers too; the compiler's check
 // asks the processor and the system both.
 bool CpuHasAvx2();
-// Carry-less multiplication, with the SSE4.1 its loops use beside it.
+// Carry-less multiplication, and the SSE4.1 that the compiler may use
+// beside it in the loops built for it.
 bool CpuHasClmul();

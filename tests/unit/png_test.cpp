@@ -9,6 +9,7 @@
 #include "dib_builder.h"
 #include "formats/png_writer.h"
 #include "formats/writers.h"
+#include "imaging/cpu_features.h"
 #include "platform/memory_host.h"
 #include "progress_probe.h"
 #include "temp_dir.h"
@@ -195,14 +196,20 @@ TEST(Deflate, EveryChecksumVariantAgreesWithZlib) {
   Bytes data(70000 + 3);
   std::mt19937 rng(17);
   for (auto& b : data) b = static_cast<std::uint8_t>(rng() % 3 == 0 ? 0xFF : rng());
-  const std::pair<const char*, std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t)> variants[] = {
-      {"crc tables", Crc32Tables}, {"crc folding", Crc32Folding}, {"adler sse2", Adler32Sse2},
-      {"adler avx2", Adler32Avx2}};
+  struct Variant {
+    const char* name;
+    std::uint32_t (*fn)(std::uint32_t, const std::uint8_t*, std::size_t);
+    bool runs;  // the processor has what the variant needs
+  } variants[] = {{"crc tables", Crc32Tables, true},
+                  {"crc folding", Crc32Folding, CpuHasClmul()},
+                  {"adler sse2", Adler32Sse2, true},
+                  {"adler avx2", Adler32Avx2, CpuHasAvx2()}};
   for (const std::size_t n : {0, 1, 15, 16, 31, 33, 63, 64, 65, 127, 128, 129, 200, 5552, 5553, 11105, 70000}) {
     for (std::size_t offset = 0; offset < 4; ++offset) {
       const std::uint8_t* p = data.data() + offset;
       const auto size = static_cast<uInt>(n);
-      for (const auto& [name, fn] : variants) {
+      for (const auto& [name, fn, runs] : variants) {
+        if (!runs) continue;
         const bool crc = name[0] == 'c';
         const std::uint32_t start = crc ? 0x1234567u : 0x00F0ABCDu;
         EXPECT_EQ(fn(start, p, n), crc ? crc32(start, p, size) : adler32(start, p, size))
