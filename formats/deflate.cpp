@@ -207,10 +207,6 @@ unsigned DescribeLengths(const std::uint8_t* lengths, unsigned n, LengthSymbol* 
 
 constexpr std::uint8_t kRepeatExtraBits[3] = {2, 3, 7};
 
-}  // namespace
-
-namespace {
-
 // Sorts up to kLitCodes keys of frequency << 9 | symbol that come in the
 // order of their symbols: by the frequency's three bytes, lowest first, each
 // pass keeping the order of the one before. A comparison sort of a block's
@@ -645,6 +641,16 @@ std::uint32_t AdlerPlain(std::uint32_t a, std::uint32_t b, const std::uint8_t* p
   return b << 16 | a;
 }
 
+// Takes a run of `bytes` bytes, coded a step of `width` at a time, into the
+// sums: the first sums of the steps before the last (`earlier`) add in
+// `width` times each. Within 2^32 for kAdlerRun bytes, as the plain sums:
+// 32-bit arithmetic, which a 32-bit build does without a library call.
+inline void AddAdlerRun(std::uint32_t& a, std::uint32_t& b, std::uint32_t bytes, std::uint32_t width,
+                        std::uint32_t sums, std::uint32_t earlier, std::uint32_t weighted) {
+  b = (b + a * bytes + width * earlier + weighted) % 65521;
+  a = (a + sums) % 65521;
+}
+
 #if PICTRAP_X86
 __attribute__((target("sse2"))) inline std::uint32_t Total32(__m128i v) {
   v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));
@@ -664,7 +670,7 @@ std::uint32_t Adler32Sse2(std::uint32_t adler, const std::uint8_t* p, std::size_
 #if defined(__SSE2__)
   // Sixteen bytes a step: their sum, and each byte weighted by how many
   // times the first sum takes it into the second (16 for the first byte,
-  // down to 1). The first sums of the steps before add in 16 times each.
+  // down to 1).
   const __m128i zero = _mm_setzero_si128();
   const __m128i weightsLow = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
   const __m128i weightsHigh = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
@@ -679,12 +685,7 @@ std::uint32_t Adler32Sse2(std::uint32_t adler, const std::uint8_t* p, std::size_
       weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(x, zero), weightsHigh));
     }
     n -= steps * 16;
-    // Within 2^32 for 5552 bytes, as the plain sums: 32-bit arithmetic,
-    // which a 32-bit build does without a library call.
-    const std::uint32_t second =
-        b + a * 16 * static_cast<std::uint32_t>(steps) + 16 * Total32(earlier) + Total32(weighted);
-    a = (a + Total32(sums)) % 65521;
-    b = second % 65521;
+    AddAdlerRun(a, b, static_cast<std::uint32_t>(steps) * 16, 16, Total32(sums), Total32(earlier), Total32(weighted));
   }
 #endif
   return AdlerPlain(a, b, p, n);
@@ -709,10 +710,7 @@ __attribute__((target("avx2"))) std::uint32_t Adler32Avx2(std::uint32_t adler, c
       weighted = _mm256_add_epi32(weighted, _mm256_madd_epi16(_mm256_maddubs_epi16(x, weights), ones));
     }
     n -= steps * 32;
-    const std::uint32_t second =
-        b + a * 32 * static_cast<std::uint32_t>(steps) + 32 * Total32(earlier) + Total32(weighted);
-    a = (a + Total32(sums)) % 65521;
-    b = second % 65521;
+    AddAdlerRun(a, b, static_cast<std::uint32_t>(steps) * 32, 32, Total32(sums), Total32(earlier), Total32(weighted));
   }
   return Adler32Sse2(b << 16 | a, p, n);
 }
