@@ -81,8 +81,6 @@ inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : 
 // and distance - 1. A last pair with no match (0) holds the literals after
 // the last match.
 //
-// After k << kSkipShift literals in a row, positions are looked up k + 1 apart.
-constexpr unsigned kSkipShift = 5;
 
 // The bit accumulator of the block's symbols: the machine's word.
 using BitWord = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
@@ -316,13 +314,16 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
 }
 
 DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-                           std::uint32_t period)
+                           std::uint32_t period, unsigned skipShift)
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
       period_(period <= kWindow ? period : 0),
-      windowBlock_(MemAlloc(std::size_t{sizes_.window} + 16)),  // 16: the match compare reads whole pieces
-      symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),
-      outBlock_(MemAlloc(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
+      skipShift_(std::min(skipShift, 16u)),
+      // Only the hash table is read before it is written: the rest comes
+      // uncleared, and only the pages a stream's blocks reach are touched.
+      windowBlock_(MemAllocUncleared(std::size_t{sizes_.window} + 16)),  // 16: the match compare reads whole pieces
+      symbolBlock_(MemAllocUncleared(std::size_t{4} * sizes_.symbols)),
+      outBlock_(MemAllocUncleared(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
       hashBlock_(MemAlloc(std::size_t{4} << sizes_.hashBits)),
       windowLock_(windowBlock_.get()),
       symbolLock_(symbolBlock_.get()),
@@ -411,6 +412,7 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
   const std::uint32_t base = base_;  // a local: the stores through the tables could alias a member
   LiteralCounts literals = {};
   const std::uint32_t period = period_;
+  const unsigned skipShift = skipShift_;
   while (p + kMinMatch <= end) {
     const std::uint32_t here = Load32(w + p);
     const std::uint32_t h = (here * 2654435761u) >> shift;
@@ -443,13 +445,14 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
     } else {
       // The longer a stretch goes without a match (noise, anti-aliased
       // text, a photograph), the further apart the positions looked up:
-      // one in two after 32 literals, one in three after 64, and so on. What
-      // lies between goes out as literals all the same. On screens this is
-      // much faster and barely larger, and noise no longer pushes useful
-      // positions out of the table. The step follows from the stretch's
-      // length, not from a count of misses: a count is one more value to
-      // carry, which a 32-bit build keeps in memory.
-      p += 1 + ((p - literalsFrom) >> kSkipShift);
+      // one in two after 2^skipShift literals, one in three after twice as
+      // many, and so on. What lies between goes out as literals all the
+      // same. On screens this is much faster and barely larger, and noise
+      // no longer pushes useful positions out of the table. The step
+      // follows from the stretch's length, not from a count of misses: a
+      // count is one more value to carry, which a 32-bit build keeps in
+      // memory.
+      p += 1 + ((p - literalsFrom) >> skipShift);
     }
   }
   CountLiterals(w + literalsFrom, end - literalsFrom, literals);

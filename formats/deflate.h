@@ -32,9 +32,11 @@ class DeflateCoder {
   // Gets the coder's memory for a stream of exactly `total` bytes handed
   // over in pieces of at most `maxPiece` bytes; ok() says whether it came.
   // A `period` (an image's row, 0 for none) is a distance tried at each
-  // position before the table.
+  // position before the table. After 2^skipShift bytes in a row without a
+  // match, positions are looked up further apart, the further the longer
+  // the stretch: the fewer bytes a pixel has, the sooner this pays.
   DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-               std::uint32_t period = 0);
+               std::uint32_t period = 0, unsigned skipShift = 5);
   DeflateCoder(const DeflateCoder&) = delete;
   DeflateCoder& operator=(const DeflateCoder&) = delete;
 
@@ -65,6 +67,7 @@ class DeflateCoder {
   DeflateSizes sizes_;
   std::uint32_t maxPiece_;
   std::uint32_t period_;
+  unsigned skipShift_;
   MemOwner windowBlock_, symbolBlock_, outBlock_, hashBlock_;
   MemLockGuard windowLock_, symbolLock_, outLock_, hashLock_;
   std::uint8_t* window_;    // history, then the input not yet coded

@@ -28,18 +28,16 @@ PngForm ChoosePngForm(const std::uint8_t* block, const DibLayout& layout);
 // PNG's filter types.
 enum PngFilter : std::uint8_t { PngFilterNone = 0, PngFilterSub = 1, PngFilterUp = 2 };
 
-// Filters one row of `n` bytes (`bpp` bytes per pixel) against the row
-// above (null for the first row) into `out`: the filter type byte, then the
-// n filtered bytes.
-void FilterPngRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
-                  unsigned bpp, std::uint8_t* out);
-// As FilterPngRow for a 24-bit row as a DIB holds it, blue, green, red:
-// the residues come out in PNG's order of red, green, blue.
+// Filters one 24-bit row of `n` bytes as a DIB holds it, blue, green, red,
+// against the row above (null for the first row) into `out`: the filter
+// type byte, then the residues in PNG's order of red, green, blue.
 void FilterBgrRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
                   std::uint8_t* out);
 // The filter a 24-bit row is stored with: of None, Sub and Up, the one whose
-// output, read as signed bytes, has the smallest sum of magnitudes.
-PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n);
+// output, read as signed bytes, has the smallest sum of magnitudes. The
+// row to be read after this one (`next`, or null) is fetched meanwhile.
+PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
+                          const std::uint8_t* next = nullptr);
 
 // A resolution in dots per inch as pHYs keeps it: pixels per metre, rounded.
 std::uint32_t PixelsPerMetre(std::uint32_t dotsPerInch);
