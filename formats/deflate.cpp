@@ -80,7 +80,6 @@ inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : 
 // (which stay in the window, to be read from there), then its length << 15
 // and distance - 1. A last pair with no match (0) holds the literals after
 // the last match.
-//
 
 // The bit accumulator of the block's symbols: the machine's word.
 using BitWord = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
@@ -318,12 +317,12 @@ DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateS
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
       period_(period <= kWindow ? period : 0),
+      // A shift of the word's width would be undefined; at 16, no block
+      // holds a stretch long enough for the step to grow.
       skipShift_(std::min(skipShift, 16u)),
-      // Only the hash table is read before it is written: the rest comes
-      // uncleared, and only the pages a stream's blocks reach are touched.
-      windowBlock_(MemAllocUncleared(std::size_t{sizes_.window} + 16)),  // 16: the match compare reads whole pieces
-      symbolBlock_(MemAllocUncleared(std::size_t{4} * sizes_.symbols)),
-      outBlock_(MemAllocUncleared(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
+      windowBlock_(MemAlloc(sizes_.window)),
+      symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),
+      outBlock_(MemAlloc(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
       hashBlock_(MemAlloc(std::size_t{4} << sizes_.hashBits)),
       windowLock_(windowBlock_.get()),
       symbolLock_(symbolBlock_.get()),

@@ -11,10 +11,6 @@ using MemHandle = MemBlock*;
 
 // A new zero-filled block of at least `size` bytes, or null.
 MemHandle MemAlloc(std::size_t size);
-// As MemAlloc, but the bytes are left as they come: for work memory that is
-// written before it is read, where clearing a large block touches every one
-// of its pages, each a fault of its own, for nothing.
-MemHandle MemAllocUncleared(std::size_t size);
 // Frees a block; null is ignored. Returns null for `h = MemFree(h)` idiom.
 MemHandle MemFree(MemHandle block);
 // The usable size of the block, which may exceed what was asked for.

@@ -48,15 +48,6 @@ MemHandle MemAlloc(std::size_t size) {
   return block;
 }
 
-MemHandle MemAllocUncleared(std::size_t size) {
-  // Filled with a byte that differs from one block to the next, so that a
-  // reader of bytes it never wrote gives results that differ too.
-  static unsigned char filler = 0xA5;
-  MemHandle block = MemAlloc(size);
-  if (block != nullptr) std::memset(block->bytes, filler++, block->size);
-  return block;
-}
-
 MemHandle MemFree(MemHandle block) {
   if (block != nullptr) {
     g_openLocks -= static_cast<std::size_t>(block->locks);

@@ -8,10 +8,6 @@ MemHandle MemAlloc(std::size_t size) {
   return reinterpret_cast<MemHandle>(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
 }
 
-MemHandle MemAllocUncleared(std::size_t size) {
-  return reinterpret_cast<MemHandle>(GlobalAlloc(GMEM_MOVEABLE, size));
-}
-
 MemHandle MemFree(MemHandle block) {
   if (block != nullptr) GlobalFree(reinterpret_cast<HGLOBAL>(block));
   return nullptr;

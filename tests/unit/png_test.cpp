@@ -53,7 +53,7 @@ TEST_F(PngWriter, EachTableGetsItsFormAndEveryPixelComesBack) {
                {333, 41, 8, 256, Other, 256, 3, 8, 768}, {9, 9, 8, 4, Other, 4, 3, 8, 12},
                {9, 9, 8, 4, Other, 7, 3, 8, 21},         {13, 5, 4, 16, Other, 256, 3, 4, 48},
                {13, 5, 4, 3, Other, 3, 3, 4, 9},         {1, 1, 1, 2, BlackWhite, 256, 0, 1, 0},
-               {77, 30, 1, 2, BlackWhite, 256, 0, 1, 0}, {77, 30, 1, 2, WhiteBlack, 256, 0, 1, 0},
+               {77, 30, 1, 2, BlackWhite, 256, 0, 1, 0}, {301, 30, 1, 2, WhiteBlack, 256, 0, 1, 0},
                {77, 30, 1, 2, Other, 256, 3, 1, 6},      {20, 2, 1, 1, Other, 256, 3, 1, 6},
                {3, 3, 1, 256, Other, 256, 3, 1, 6},      {4000, 3, 8, 256, Other, 256, 3, 8, 768}};
   for (const Case& c : cases) {
