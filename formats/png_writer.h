@@ -37,7 +37,7 @@ void FilterBgrRow(PngFilter filter, const std::uint8_t* row, const std::uint8_t*
 // output, read as signed bytes, has the smallest sum of magnitudes. The
 // row to be read after this one (`next`, or null) is fetched meanwhile.
 PngFilter ChoosePngFilter(const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
-                          const std::uint8_t* next = nullptr);
+                          const std::uint8_t* next);
 
 // A resolution in dots per inch as pHYs keeps it: pixels per metre, rounded.
 std::uint32_t PixelsPerMetre(std::uint32_t dotsPerInch);
