@@ -81,15 +81,75 @@ inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : 
 // and distance - 1. A last pair with no match (0) holds the literals after
 // the last match.
 
-// The bit accumulator of the block's symbols: the machine's word.
-using BitWord = std::conditional_t<sizeof(void*) >= 8, std::uint64_t, std::uint32_t>;
-constexpr bool kWideWord = sizeof(BitWord) >= 8;
 // The longest code of the literal and length alphabet. A limit of 12 costs
 // a 24-bit screen some 0.6% over deflate's 15 (palette images less), and
-// lets a store follow two literals (four in a 64-bit word) rather than each
-// one: the 7 bits a store may leave, and two codes, are within 32 bits.
+// lets a store follow four literals rather than each one: two codes are
+// within 24 bits, and four with the 7 bits a store may leave within 64.
 constexpr unsigned kLiteralLimit = 12;
-constexpr unsigned kLiteralsPerStore = (8 * sizeof(BitWord) - 7) / kLiteralLimit;
+
+// A block's coded bits, gathered 64 at a time least significant first, as
+// deflate orders them, and stored a word at a time with as many whole bytes
+// kept as are complete. Fewer than 8 bits wait, so after each store there is
+// room for four literals or a whole match.
+#if defined(__SSE2__) && !defined(__x86_64__)
+// A 32-bit build keeps the word in an SSE register. Its seven general
+// registers cannot hold a word of bits besides the loop's pointers, counts
+// and codes: the compiler kept the bits, their count and the output pointer
+// on the stack, and each pair of literals waited on stores and their
+// reloads. Two literals' codes are joined in a general register before they
+// go in, so that half as many values cross over: those moves and the
+// register's shifts compete for the same execution port.
+class BitSink {
+ public:
+  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out)
+      : bits_(_mm_cvtsi32_si128(static_cast<int>(bits))), used_(used), out_(out) {}
+  // `v` holds `n` bits (none above them); at most 57 go in between stores.
+  void Put(std::uint32_t v, unsigned n) {
+    const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(used_));
+    bits_ = _mm_or_si128(bits_, _mm_sll_epi64(_mm_cvtsi32_si128(static_cast<int>(v)), shift));
+    used_ += n;
+  }
+  void Store() {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out_), bits_);
+    out_ += used_ >> 3;
+    bits_ = _mm_srl_epi64(bits_, _mm_cvtsi32_si128(static_cast<int>(used_ & ~7u)));
+    used_ &= 7;
+  }
+  std::uint32_t bits() const { return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bits_)); }
+  unsigned used() const { return used_; }
+  std::uint8_t* out() const { return out_; }
+
+ private:
+  __m128i bits_;
+  unsigned used_;
+  std::uint8_t* out_;
+};
+#else
+class BitSink {
+ public:
+  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(bits), used_(used), out_(out) {}
+  void Put(std::uint32_t v, unsigned n) {
+    bits_ |= std::uint64_t{v} << used_;
+    used_ += n;
+  }
+  void Store() {
+    std::uint8_t piece[8];
+    for (unsigned k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(bits_ >> (8 * k));
+    std::memcpy(out_, piece, sizeof piece);
+    out_ += used_ >> 3;
+    bits_ >>= used_ & ~7u;
+    used_ &= 7;
+  }
+  std::uint32_t bits() const { return static_cast<std::uint32_t>(bits_); }
+  unsigned used() const { return used_; }
+  std::uint8_t* out() const { return out_; }
+
+ private:
+  std::uint64_t bits_;
+  unsigned used_;
+  std::uint8_t* out_;
+};
+#endif
 
 // Four histograms, summed at the block's end: within one, a stretch of a
 // single value would wait on each increment before the next.
@@ -112,17 +172,27 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
   return v;
 }
 
-// How far the bytes at a and b agree, from `from` up to `limit`.
+// How far the bytes at a and b agree, from `from` up to `limit`; the bytes
+// before `from` are known to agree.
 inline std::uint32_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t from,
                                  std::uint32_t limit) {
   std::uint32_t len = from;
 #if defined(__SSE2__)
-  while (len + 16 <= limit) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + len));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + len));
-    const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+  const auto same16 = [&](std::uint32_t at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + at));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + at));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+  };
+  for (; len + 16 <= limit; len += 16) {
+    const unsigned same = same16(len);
     if (same != 0xFFFF) return len + static_cast<std::uint32_t>(std::countr_zero(~same));
-    len += 16;
+  }
+  // The rest as the 16 bytes that end at the limit, which overlap those
+  // known to agree, rather than byte by byte: a match of the longest length
+  // has 14 bytes left after its whole steps.
+  if (len < limit && limit >= 16) {
+    const unsigned same = same16(limit - 16);
+    return same == 0xFFFF ? limit : limit - 16 + static_cast<std::uint32_t>(std::countr_zero(~same));
   }
 #endif
   while (len < limit && a[len] == b[len]) ++len;
@@ -546,52 +616,27 @@ bool DeflateCoder::CodeBlock(bool last) {
         PutBits(clCodes[s].bits, clCodes[s].length);
         if (s >= 16) PutBits(described[i].extra, kRepeatExtraBits[s - 16]);
       }
-      // Bits go out a machine word at a time (little-endian, as deflate
-      // orders them), as many whole bytes kept as are complete. Fewer than
-      // 8 bits wait, so after each store the word has room for four
-      // literals or a whole match (64 bits), or two literals, a length or a
-      // distance code (32 bits, where 64-bit shifts cost several
-      // instructions).
       while (bitCount_ >= 8) {
         out_[outUsed_++] = static_cast<std::uint8_t>(bits_);
         bits_ >>= 8;
         bitCount_ -= 8;
       }
-      BitWord bits = static_cast<BitWord>(bits_);
-      unsigned used = bitCount_;
-      std::uint8_t* o = out_ + outUsed_;
-      auto put = [&](BitWord v, unsigned n) {
-        bits |= v << used;
-        used += n;
-      };
-      auto flush = [&] {
-        std::uint8_t piece[sizeof(BitWord)];
-        for (unsigned k = 0; k < sizeof(BitWord); ++k) piece[k] = static_cast<std::uint8_t>(bits >> (8 * k));
-        std::memcpy(o, piece, sizeof piece);
-        o += used >> 3;
-        bits >>= used & ~7u;
-        used &= 7;
-      };
+      BitSink sink(static_cast<std::uint32_t>(bits_), bitCount_, out_ + outUsed_);
       const std::uint8_t* literal = window_ + done_;
       for (std::uint32_t r = 0; r < count; ++r) {
         std::uint32_t n = symbols_[2 * r];
-        // Literal codes are at most kLiteralLimit bits, so that a word
-        // takes several at once after a store: 2 in 32 bits, 4 in 64.
-        for (; n >= kLiteralsPerStore; n -= kLiteralsPerStore, literal += kLiteralsPerStore) {
-          BitWord group = 0;
-          unsigned groupBits = 0;
-          for (unsigned k = 0; k < kLiteralsPerStore; ++k) {
-            const Code& a = litCodes[literal[k]];
-            group |= BitWord{a.bits} << groupBits;
-            groupBits += a.length;
-          }
-          put(group, groupBits);
-          flush();
+        for (; n >= 4; n -= 4, literal += 4) {
+          const Code& a = litCodes[literal[0]];
+          const Code& b = litCodes[literal[1]];
+          const Code& c = litCodes[literal[2]];
+          const Code& e = litCodes[literal[3]];
+          sink.Put(a.bits | std::uint32_t{b.bits} << a.length, a.length + b.length);
+          sink.Put(c.bits | std::uint32_t{e.bits} << c.length, c.length + e.length);
+          sink.Store();
         }
-        for (; n > 0; --n, ++literal) {
-          const Code& a = litCodes[*literal];
-          put(a.bits, a.length);
-          flush();
+        if (n > 0) {
+          for (; n > 0; --n, ++literal) sink.Put(litCodes[*literal].bits, litCodes[*literal].length);
+          sink.Store();
         }
         const std::uint32_t v = symbols_[2 * r + 1];
         if (v == 0) continue;
@@ -600,22 +645,15 @@ bool DeflateCoder::CodeBlock(bool last) {
         literal += len;
         const unsigned lc = kLengthCodeOf[len];
         const Code& l = litCodes[257 + lc];
-        put(l.bits | BitWord{len - kLengthBase[lc]} << l.length, l.length + kLengthExtra[lc]);
-        if constexpr (!kWideWord) flush();
+        sink.Put(l.bits | (len - kLengthBase[lc]) << l.length, l.length + kLengthExtra[lc]);
         const unsigned dc = DistCodeOf(d);
         const Code& c = distCodes[dc];
-        if constexpr (kWideWord) {
-          put(c.bits | BitWord{d + 1 - kDistBase[dc]} << c.length, c.length + kDistExtra[dc]);
-        } else {
-          put(c.bits, c.length);
-          flush();
-          put(d + 1 - kDistBase[dc], kDistExtra[dc]);
-        }
-        flush();
+        sink.Put(c.bits | (d + 1 - kDistBase[dc]) << c.length, c.length + kDistExtra[dc]);
+        sink.Store();
       }
-      bits_ = bits;
-      bitCount_ = used;
-      outUsed_ = static_cast<std::uint32_t>(o - out_);
+      bits_ = sink.bits();
+      bitCount_ = sink.used();
+      outUsed_ = static_cast<std::uint32_t>(sink.out() - out_);
       PutBits(litCodes[256].bits, litCodes[256].length);
     }
   }
