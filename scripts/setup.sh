@@ -15,7 +15,8 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xcvt libxrandr2:i386 libxinerama1:i386
   # A real window manager for the icon's test; its fonts.
   twm xfonts-base
-  imagemagick libtiff-tools netpbm pngcheck zlib1g-dev xclip
+  # zlib reads the unit tests' PNG files back, natively and in the Windows build.
+  imagemagick libtiff-tools netpbm pngcheck zlib1g-dev libz-mingw-w64-dev xclip
   python3 python3-pil python3-pytest python3-pefile
   ghostscript poppler-utils
   nsis
