@@ -14,7 +14,10 @@ if /lib/ld-linux.so.2 --version >/dev/null 2>&1 || [ "${PICTRAP_VM:-0}" != 1 ]; 
   exec /usr/bin/python3 -m pytest -q -rfEs "$@"
 fi
 echo "this kernel runs no 32-bit code: the Wine tests run in a virtual machine"
-(cd "$folder" && /usr/bin/python3 -m pytest -q -rfEs -m "not wine" "$@")
+# Named files may hold Wine tests only: none to run here is no failure (5).
+status=0
+(cd "$folder" && /usr/bin/python3 -m pytest -q -rfEs -m "not wine" "$@") || status=$?
+[ $status -eq 0 ] || [ $status -eq 5 ] || exit $status
 args=""
 [ $# -gt 0 ] && args=$(printf ' %q' "$@")
 # Two workers, each with its own X servers and Wine prefixes: the tests spend
@@ -22,4 +25,9 @@ args=""
 # with one worker, which makes its module-wide desktops once.
 workers=""
 /usr/bin/python3 -c "import xdist" 2>/dev/null && workers="-n ${PICTRAP_VM_WORKERS:-2} --dist loadfile"
-scripts/in-vm.sh "cd $(printf %q "$folder") && /usr/bin/python3 -m pytest -q -rfEs $workers -m wine$args"
+# The Windows binaries are run from a copy in the guest's memory: pages of
+# a program mapped straight from the shared project folder can read as
+# zeros there, and the program faults as it starts.
+bin=/tmp/pictrap-win32-bin
+scripts/in-vm.sh "mkdir -p $bin && cp -r build/win32/bin/. $bin && export PICTRAP_WIN32_BIN=$bin &&
+  cd $(printf %q "$folder") && /usr/bin/python3 -m pytest -q -rfEs $workers -m wine$args"
