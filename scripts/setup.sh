@@ -25,7 +25,7 @@ packages=(
 # The benchmarks' yardsticks, the source of Google Benchmark for the Windows build
 # and the profiler are needed only by scripts/bench.sh and scripts/profile.sh.
 if [ "${1:-}" = bench ]; then
-  packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib scrot)
+  packages+=(libmagickwand-dev libtiff-dev pkg-config dpkg-dev valgrind g++-multilib scrot qemu-user)
 fi
 
 install_missing() {
