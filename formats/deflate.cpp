@@ -10,7 +10,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <type_traits>
 #include "imaging/cpu_features.h"
 #if PICTRAP_X86
 #include <immintrin.h>
@@ -87,70 +86,6 @@ inline unsigned DistCodeOf(std::uint32_t d) { return d < 256 ? kDistCodeOf[d] : 
 // within 24 bits, and four with the 7 bits a store may leave within 64.
 constexpr unsigned kLiteralLimit = 12;
 
-// A block's coded bits, gathered 64 at a time least significant first, as
-// deflate orders them, and stored a word at a time with as many whole bytes
-// kept as are complete. Fewer than 8 bits wait, so after each store there is
-// room for four literals or a whole match.
-#if defined(__SSE2__) && !defined(__x86_64__)
-// A 32-bit build keeps the word in an SSE register. Its seven general
-// registers cannot hold a word of bits besides the loop's pointers, counts
-// and codes: the compiler kept the bits, their count and the output pointer
-// on the stack, and each pair of literals waited on stores and their
-// reloads. Two literals' codes are joined in a general register before they
-// go in, so that half as many values cross over: those moves and the
-// register's shifts compete for the same execution port.
-class BitSink {
- public:
-  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out)
-      : bits_(_mm_cvtsi32_si128(static_cast<int>(bits))), used_(used), out_(out) {}
-  // `v` holds `n` bits (none above them); at most 57 go in between stores.
-  void Put(std::uint32_t v, unsigned n) {
-    const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(used_));
-    bits_ = _mm_or_si128(bits_, _mm_sll_epi64(_mm_cvtsi32_si128(static_cast<int>(v)), shift));
-    used_ += n;
-  }
-  void Store() {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out_), bits_);
-    out_ += used_ >> 3;
-    bits_ = _mm_srl_epi64(bits_, _mm_cvtsi32_si128(static_cast<int>(used_ & ~7u)));
-    used_ &= 7;
-  }
-  std::uint32_t bits() const { return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bits_)); }
-  unsigned used() const { return used_; }
-  std::uint8_t* out() const { return out_; }
-
- private:
-  __m128i bits_;
-  unsigned used_;
-  std::uint8_t* out_;
-};
-#else
-class BitSink {
- public:
-  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(bits), used_(used), out_(out) {}
-  void Put(std::uint32_t v, unsigned n) {
-    bits_ |= std::uint64_t{v} << used_;
-    used_ += n;
-  }
-  void Store() {
-    std::uint8_t piece[8];
-    for (unsigned k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(bits_ >> (8 * k));
-    std::memcpy(out_, piece, sizeof piece);
-    out_ += used_ >> 3;
-    bits_ >>= used_ & ~7u;
-    used_ &= 7;
-  }
-  std::uint32_t bits() const { return static_cast<std::uint32_t>(bits_); }
-  unsigned used() const { return used_; }
-  std::uint8_t* out() const { return out_; }
-
- private:
-  std::uint64_t bits_;
-  unsigned used_;
-  std::uint8_t* out_;
-};
-#endif
-
 // Four histograms, summed at the block's end: within one, a stretch of a
 // single value would wait on each increment before the next.
 using LiteralCounts = std::uint32_t[4][256];
@@ -188,8 +123,8 @@ inline std::uint32_t MatchLength(const std::uint8_t* a, const std::uint8_t* b, s
     if (same != 0xFFFF) return len + static_cast<std::uint32_t>(std::countr_zero(~same));
   }
   // The rest as the 16 bytes that end at the limit, which overlap those
-  // known to agree, rather than byte by byte: a match of the longest length
-  // has 14 bytes left after its whole steps.
+  // known to agree, rather than byte by byte: a match of the longest length,
+  // searched from its fifth byte, has 14 bytes left after its whole steps.
   if (len < limit && limit >= 16) {
     const unsigned same = same16(limit - 16);
     return same == 0xFFFF ? limit : limit - 16 + static_cast<std::uint32_t>(std::countr_zero(~same));
@@ -203,6 +138,90 @@ struct Code {
   std::uint16_t bits;  // bit-reversed, ready to go out least significant bit first
   std::uint8_t length;
 };
+
+// A block's coded bits, gathered least significant first, as deflate orders
+// them, and stored 8 bytes at a time with as many whole bytes kept as are
+// complete. Fewer than 8 bits wait after a store, so there is room for four
+// literals or a whole match before the next one.
+#if defined(__SSE2__) && !defined(__x86_64__)
+// A 32-bit build keeps the bits in an SSE register. Its seven general
+// registers cannot hold a word of bits besides the loop's pointers, counts
+// and codes: kept there, the bits, their count and the output pointer went
+// to the stack, and each pair of literals waited on the reloads of what the
+// pair before had stored. Now only the pointer does, once a store. Two
+// literals' codes are joined in a general register before they go in, so
+// that half as many values cross over: those moves and the register's
+// shifts compete for the same execution port.
+class BitSink {
+ public:
+  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out)
+      : bits_(_mm_cvtsi32_si128(static_cast<int>(bits))), used_(used), out_(out) {}
+  // `v` holds `n` bits (none above them); at most 57 go in between stores.
+  void Put(std::uint32_t v, unsigned n) {
+    const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(used_));
+    bits_ = _mm_or_si128(bits_, _mm_sll_epi64(_mm_cvtsi32_si128(static_cast<int>(v)), shift));
+    used_ += n;
+  }
+  void PutFour(const Code& a, const Code& b, const Code& c, const Code& d) {
+    Put(a.bits | std::uint32_t{b.bits} << a.length, a.length + b.length);
+    Put(c.bits | std::uint32_t{d.bits} << c.length, c.length + d.length);
+  }
+  void Store() {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out_), bits_);
+    out_ += used_ >> 3;
+    bits_ = _mm_srl_epi64(bits_, _mm_cvtsi32_si128(static_cast<int>(used_ & ~7u)));
+    used_ &= 7;
+  }
+  std::uint32_t bits() const { return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bits_)); }
+  unsigned used() const { return used_; }
+  std::uint8_t* out() const { return out_; }
+
+ private:
+  __m128i bits_;
+  unsigned used_;
+  std::uint8_t* out_;
+};
+#else
+// Elsewhere a 64-bit integer: a register of a 64-bit build (32-bit builds
+// without SSE2, which nothing ships, pay for two).
+class BitSink {
+ public:
+  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(bits), used_(used), out_(out) {}
+  // `v` holds `n` bits (none above them); at most 57 go in between stores.
+  void Put(std::uint32_t v, unsigned n) {
+    bits_ |= std::uint64_t{v} << used_;
+    used_ += n;
+  }
+  // The four codes joined first, then one shift into place.
+  void PutFour(const Code& a, const Code& b, const Code& c, const Code& d) {
+    unsigned n = a.length;
+    std::uint64_t v = a.bits;
+    v |= std::uint64_t{b.bits} << n;
+    n += b.length;
+    v |= std::uint64_t{c.bits} << n;
+    n += c.length;
+    v |= std::uint64_t{d.bits} << n;
+    bits_ |= v << used_;
+    used_ += n + d.length;
+  }
+  void Store() {
+    std::uint8_t piece[8];
+    for (unsigned k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(bits_ >> (8 * k));
+    std::memcpy(out_, piece, sizeof piece);
+    out_ += used_ >> 3;
+    bits_ >>= used_ & ~7u;
+    used_ &= 7;
+  }
+  std::uint32_t bits() const { return static_cast<std::uint32_t>(bits_); }
+  unsigned used() const { return used_; }
+  std::uint8_t* out() const { return out_; }
+
+ private:
+  std::uint64_t bits_;
+  unsigned used_;
+  std::uint8_t* out_;
+};
+#endif
 
 constexpr std::array<std::uint8_t, 256> kReversedByte = [] {
   std::array<std::uint8_t, 256> t{};
@@ -626,12 +645,7 @@ bool DeflateCoder::CodeBlock(bool last) {
       for (std::uint32_t r = 0; r < count; ++r) {
         std::uint32_t n = symbols_[2 * r];
         for (; n >= 4; n -= 4, literal += 4) {
-          const Code& a = litCodes[literal[0]];
-          const Code& b = litCodes[literal[1]];
-          const Code& c = litCodes[literal[2]];
-          const Code& e = litCodes[literal[3]];
-          sink.Put(a.bits | std::uint32_t{b.bits} << a.length, a.length + b.length);
-          sink.Put(c.bits | std::uint32_t{e.bits} << c.length, c.length + e.length);
+          sink.PutFour(litCodes[literal[0]], litCodes[literal[1]], litCodes[literal[2]], litCodes[literal[3]]);
           sink.Store();
         }
         if (n > 0) {
