@@ -143,7 +143,6 @@ struct Code {
 // them, and stored 8 bytes at a time with as many whole bytes kept as are
 // complete. Fewer than 8 bits wait after a store, so there is room for four
 // literals or a whole match before the next one.
-#if defined(__SSE2__) && !defined(__x86_64__)
 // A 32-bit build keeps the bits in an SSE register. Its seven general
 // registers cannot hold a word of bits besides the loop's pointers, counts
 // and codes: kept there, the bits, their count and the output pointer went
@@ -151,49 +150,32 @@ struct Code {
 // pair before had stored. Now only the pointer does, once a store. Two
 // literals' codes are joined in a general register before they go in, so
 // that half as many values cross over: those moves and the register's
-// shifts compete for the same execution port.
+// shifts compete for the same execution port. Elsewhere the bits are a
+// 64-bit integer, a register of a 64-bit build (32-bit builds without SSE2,
+// which nothing ships, pay for two).
+#if defined(__SSE2__) && !defined(__x86_64__)
+#define PICTRAP_SSE_BITS 1
+#else
+#define PICTRAP_SSE_BITS 0
+#endif
 class BitSink {
  public:
-  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out)
-      : bits_(_mm_cvtsi32_si128(static_cast<int>(bits))), used_(used), out_(out) {}
+  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(Wide(bits)), used_(used), out_(out) {}
   // `v` holds `n` bits (none above them); at most 57 go in between stores.
   void Put(std::uint32_t v, unsigned n) {
-    const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(used_));
-    bits_ = _mm_or_si128(bits_, _mm_sll_epi64(_mm_cvtsi32_si128(static_cast<int>(v)), shift));
+#if PICTRAP_SSE_BITS
+    bits_ = _mm_or_si128(bits_, _mm_sll_epi64(Wide(v), Wide(used_)));
+#else
+    bits_ |= std::uint64_t{v} << used_;
+#endif
     used_ += n;
   }
   void PutFour(const Code& a, const Code& b, const Code& c, const Code& d) {
+#if PICTRAP_SSE_BITS
     Put(a.bits | std::uint32_t{b.bits} << a.length, a.length + b.length);
     Put(c.bits | std::uint32_t{d.bits} << c.length, c.length + d.length);
-  }
-  void Store() {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out_), bits_);
-    out_ += used_ >> 3;
-    bits_ = _mm_srl_epi64(bits_, _mm_cvtsi32_si128(static_cast<int>(used_ & ~7u)));
-    used_ &= 7;
-  }
-  std::uint32_t bits() const { return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bits_)); }
-  unsigned used() const { return used_; }
-  std::uint8_t* out() const { return out_; }
-
- private:
-  __m128i bits_;
-  unsigned used_;
-  std::uint8_t* out_;
-};
 #else
-// Elsewhere a 64-bit integer: a register of a 64-bit build (32-bit builds
-// without SSE2, which nothing ships, pay for two).
-class BitSink {
- public:
-  BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(bits), used_(used), out_(out) {}
-  // `v` holds `n` bits (none above them); at most 57 go in between stores.
-  void Put(std::uint32_t v, unsigned n) {
-    bits_ |= std::uint64_t{v} << used_;
-    used_ += n;
-  }
-  // The four codes joined first, then one shift into place.
-  void PutFour(const Code& a, const Code& b, const Code& c, const Code& d) {
+    // The four codes joined first, then one shift into place.
     unsigned n = a.length;
     std::uint64_t v = a.bits;
     v |= std::uint64_t{b.bits} << n;
@@ -203,25 +185,43 @@ class BitSink {
     v |= std::uint64_t{d.bits} << n;
     bits_ |= v << used_;
     used_ += n + d.length;
+#endif
   }
   void Store() {
+#if PICTRAP_SSE_BITS
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out_), bits_);
+    bits_ = _mm_srl_epi64(bits_, Wide(used_ & ~7u));
+#else
     std::uint8_t piece[8];
     for (unsigned k = 0; k < 8; ++k) piece[k] = static_cast<std::uint8_t>(bits_ >> (8 * k));
     std::memcpy(out_, piece, sizeof piece);
-    out_ += used_ >> 3;
     bits_ >>= used_ & ~7u;
+#endif
+    out_ += used_ >> 3;
     used_ &= 7;
   }
-  std::uint32_t bits() const { return static_cast<std::uint32_t>(bits_); }
+  std::uint32_t bits() const {
+#if PICTRAP_SSE_BITS
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bits_));
+#else
+    return static_cast<std::uint32_t>(bits_);
+#endif
+  }
   unsigned used() const { return used_; }
   std::uint8_t* out() const { return out_; }
 
  private:
-  std::uint64_t bits_;
+#if PICTRAP_SSE_BITS
+  using Word = __m128i;
+  static Word Wide(std::uint32_t v) { return _mm_cvtsi32_si128(static_cast<int>(v)); }
+#else
+  using Word = std::uint64_t;
+  static Word Wide(std::uint32_t v) { return v; }
+#endif
+  Word bits_;
   unsigned used_;
   std::uint8_t* out_;
 };
-#endif
 
 constexpr std::array<std::uint8_t, 256> kReversedByte = [] {
   std::array<std::uint8_t, 256> t{};
