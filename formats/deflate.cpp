@@ -183,6 +183,7 @@ class BitSink {
   unsigned used() const { return static_cast<unsigned>(_mm_cvtsi128_si32(used_)); }
 #else
   BitSink(std::uint32_t bits, unsigned used, std::uint8_t* out) : bits_(bits), used_(used), out_(out) {}
+  // `v` holds `n` bits (none above them); at most 57 go in between stores.
   void Put(std::uint32_t v, unsigned n) {
     bits_ |= std::uint64_t{v} << used_;
     used_ += n;
@@ -545,7 +546,9 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
       // follows from the stretch's length, not from a count of misses: a
       // count is one more value to carry, which a 32-bit build keeps in
       // memory. Counting the literals here, rather than each one when the
-      // stretch ends, made the 24-bit desktop's coding some 7% faster.
+      // stretch ends, made the 24-bit desktop's coding some 7% faster and
+      // its file 0.6% larger (the 8-bit one's 1.3%): the blocks coded with
+      // a code fitted to the weights lose that much against exact counts.
       const std::uint32_t step = 1 + ((p - literalsFrom) >> skipShift);
       ++seen[w[p]];
       weight[w[p]] += step;
@@ -663,9 +666,10 @@ bool DeflateCoder::CodeBlock(bool last) {
     // not be trusted for the room the code needs, nor for its choice
     // against the stored block: a code fitted to a sparse sample looks far
     // better on it than on the whole, and coded noise a third larger than
-    // stored. Where even the most beats the stored block, or even the
-    // estimate does not, the choice is plain; in between (a photograph,
-    // a dither) the block's literals are counted and the code fitted again.
+    // stored. Where even the most beats the stored block, the block is
+    // coded; where even the optimistic estimate does not, it is stored; in
+    // between (a photograph, a dither) its literals are counted and the
+    // code fitted again.
     if (exact || most <= storedSize || estimate >= storedSize) {
       size = exact ? estimate : most;
       break;

@@ -61,7 +61,8 @@ class DeflateCoder {
   // for the value probed before them.
   void FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count, std::uint32_t* unseen,
                    std::uint32_t* seen);
-  // The block's literals counted exactly, over what FindMatches recorded.
+  // The block's literals counted exactly, over what FindMatches recorded:
+  // they replace litFreq[0..255], where FindMatches added to it.
   void CountBlockLiterals(std::uint32_t* litFreq, std::uint32_t count) const;
   bool CodeBlock(bool last);
   bool WriteStored(std::uint32_t from, std::uint32_t n, bool last);
