@@ -492,8 +492,7 @@ bool DeflateCoder::Finish() {
   return FlushOut();
 }
 
-void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count,
-                               std::uint32_t* unseen, std::uint32_t* seenOut) {
+void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count) {
   const std::uint8_t* w = window_;
   const unsigned shift = 32 - sizes_.hashBits;
   std::uint32_t* const table = hash_;
@@ -501,13 +500,13 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
   std::uint32_t p = done_, literalsFrom = done_;
   const std::uint32_t end = end_;
   const std::uint32_t base = base_;  // a local: the stores through the tables could alias a member
-  // The literals are counted where they are probed: `seen` counts each
-  // value probed, `weight` adds the bytes the probe's step passes over to
-  // its value, as a sample of them; `skipped` counts those bytes.
-  std::uint32_t seen[256] = {}, weight[256] = {};
-  std::uint32_t skipped = 0;
   const std::uint32_t period = period_;
   const unsigned skipShift = skipShift_;
+  // The first 2^skipShift literals of a stretch are each probed, and
+  // counted as they are; those after them are counted when the stretch
+  // ends, where the probes have passed over some.
+  const std::uint32_t probedEach = std::uint32_t{1} << skipShift;
+  LiteralCounts literals = {};
   while (p + kMinMatch <= end) {
     const std::uint32_t here = Load32(w + p);
     const std::uint32_t h = (here * 2654435761u) >> shift;
@@ -521,6 +520,8 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
     // The candidate must lie within the window and within what the buffer
     // still holds; the compare rules out stale and colliding entries.
     if (distance - 1 < kWindow && distance <= p && Load32(w + p - distance) == here) {
+      const std::uint32_t counted = std::min(p, literalsFrom + probedEach);
+      if (counted < p) CountLiterals(w + counted, p - counted, literals);
       const std::uint32_t limit = std::min(kMaxMatch, end - p);
       const std::uint32_t len = MatchLength(w + p, w + p - distance, kMinMatch, limit);
       rec[0] = p - literalsFrom;
@@ -545,41 +546,22 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
       // no longer pushes useful positions out of the table. The step
       // follows from the stretch's length, not from a count of misses: a
       // count is one more value to carry, which a 32-bit build keeps in
-      // memory. Counting the literals here, rather than each one when the
-      // stretch ends, made the 24-bit desktop's coding some 7% faster and
-      // its file 0.6% larger (the 8-bit one's 1.3%): the blocks coded with
-      // a code fitted to the weights lose that much against exact counts.
-      const std::uint32_t step = 1 + ((p - literalsFrom) >> skipShift);
-      ++seen[w[p]];
-      weight[w[p]] += step;
-      skipped += step - 1;
-      p += step;
+      // memory. A probe of the first step counts its byte, without a
+      // branch: counting the short stretches again when they end, as most
+      // of a screen's literals are, made the 24-bit desktop's coding some
+      // 7% slower.
+      const std::uint32_t run = p - literalsFrom;
+      literals[0][w[p]] += run < probedEach ? 1 : 0;
+      p += 1 + (run >> skipShift);
     }
   }
-  for (; p < end; ++p) ++seen[w[p]], ++weight[w[p]];
-  skipped -= p - end;  // the last step may have gone past the end
-  // The code is fitted to the weights. A value passed over may have none,
-  // so where bytes were passed over, every value gets at least 1 and with
-  // it a code.
-  const std::uint32_t floor = skipped != 0 ? 1 : 0;
-  for (unsigned v = 0; v < 256; ++v) {
-    litFreq[v] += weight[v] != 0 ? weight[v] : floor;
-    seenOut[v] = seen[v];
-  }
-  *unseen = skipped;
+  // The last stretch, whose probes may have gone past the end.
+  const std::uint32_t counted = std::min({p, end, literalsFrom + probedEach});
+  CountLiterals(w + counted, end - counted, literals);
+  for (unsigned v = 0; v < 256; ++v) litFreq[v] += literals[0][v] + literals[1][v] + literals[2][v] + literals[3][v];
   rec[0] = end - literalsFrom;
   rec[1] = 0;  // no match: the block's end
   *count = static_cast<std::uint32_t>(rec + 2 - symbols_) / 2;
-}
-
-void DeflateCoder::CountBlockLiterals(std::uint32_t* litFreq, std::uint32_t count) const {
-  LiteralCounts literals = {};
-  const std::uint8_t* literal = window_ + done_;
-  for (std::uint32_t r = 0; r < count; ++r) {
-    CountLiterals(literal, symbols_[2 * r], literals);
-    literal += symbols_[2 * r] + (symbols_[2 * r + 1] >> 15);
-  }
-  for (unsigned v = 0; v < 256; ++v) litFreq[v] = literals[0][v] + literals[1][v] + literals[2][v] + literals[3][v];
 }
 
 bool DeflateCoder::WriteStored(std::uint32_t from, std::uint32_t n, bool last) {
@@ -603,80 +585,49 @@ bool DeflateCoder::WriteStored(std::uint32_t from, std::uint32_t n, bool last) {
 
 bool DeflateCoder::CodeBlock(bool last) {
   std::uint32_t litFreq[kLitCodes] = {}, distFreq[kDistCodes] = {};
-  std::uint32_t count = 0, unseen = 0, seen[256];
+  std::uint32_t count = 0;
   const std::uint32_t bytes = end_ - done_;
   // A block's input at once: the check's sums are reduced once per 5552
   // bytes, not once for each row handed over.
   adler_ = Adler32(adler_, window_ + done_, bytes);
-  FindMatches(litFreq, distFreq, &count, &unseen, seen);
+  FindMatches(litFreq, distFreq, &count);
   litFreq[256] = 1;  // the end of the block
 
-  const std::uint64_t storedSize = std::uint64_t{bytes} * 8 + (bytes / kStoredMax + 1) * 40 + 10;
-
   std::uint8_t lengths[kLitCodes + kDistCodes];
-  std::uint8_t* const distLengths = lengths + kLitCodes;
-  unsigned hlit, hdist, hclen, described_count;
-  LengthSymbol described[kLitCodes + kDistCodes];
-  std::uint8_t clLengths[kLengthCodes];
-  std::uint64_t size;
-  for (bool exact = unseen == 0;;) {
-    BuildCodeLengths(litFreq, kLitCodes, kLiteralLimit, lengths);
-    BuildCodeLengths(distFreq, kDistCodes, 15, distLengths);
-    if (std::all_of(distFreq, distFreq + kDistCodes, [](std::uint32_t f) { return f == 0; })) {
-      // No match: RFC 1951 allows an empty distance code, but a complete one
-      // of two symbols is what every decoder takes.
-      distLengths[0] = distLengths[1] = 1;
-    }
-    hlit = kLitCodes;
-    hdist = kDistCodes;
-    while (lengths[hlit - 1] == 0) --hlit;
-    while (distLengths[hdist - 1] == 0) --hdist;
-    // The two codes' lengths are described as one sequence.
-    std::uint8_t all[kLitCodes + kDistCodes];
-    std::memcpy(all, lengths, hlit);
-    std::memcpy(all + hlit, distLengths, hdist);
-    described_count = DescribeLengths(all, hlit + hdist, described);
-    std::uint32_t clFreq[kLengthCodes] = {};
-    for (unsigned i = 0; i < described_count; ++i) ++clFreq[described[i].symbol];
-    BuildCodeLengths(clFreq, kLengthCodes, 7, clLengths);
-    hclen = kLengthCodes;
-    while (hclen > 4 && clLengths[kLengthOrder[hclen - 1]] == 0) --hclen;
-
-    std::uint64_t header = 3 + 5 + 5 + 4 + 3 * hclen;
-    for (unsigned i = 0; i < described_count; ++i) {
-      const unsigned s = described[i].symbol;
-      header += clLengths[s] + (s >= 16 ? kRepeatExtraBits[s - 16] : 0);
-    }
-    // `estimate` counts the literals by their weights; `most` counts those
-    // probed at their codes' lengths and those passed over at the longest
-    // length, the most the block's code can take.
-    std::uint64_t estimate = header, most = header;
-    for (unsigned s = 0; s < kLitCodes; ++s) {
-      const unsigned bits = lengths[s] + (s > 256 ? kLengthExtra[s - 257] : 0);
-      estimate += std::uint64_t{litFreq[s]} * bits;
-      most += std::uint64_t{s < 256 ? seen[s] : litFreq[s]} * bits;
-    }
-    for (unsigned s = 0; s < kDistCodes; ++s) {
-      const std::uint64_t bits = std::uint64_t{distFreq[s]} * (distLengths[s] + kDistExtra[s]);
-      estimate += bits;
-      most += bits;
-    }
-    most += std::uint64_t{unseen} * kLiteralLimit;
-    // With every literal counted the two agree. Otherwise the weights may
-    // not be trusted for the room the code needs, nor for its choice
-    // against the stored block: a code fitted to a sparse sample looks far
-    // better on it than on the whole, and coded noise a third larger than
-    // stored. Where even the most beats the stored block, the block is
-    // coded; where even the optimistic estimate does not, it is stored; in
-    // between (a photograph, a dither) its literals are counted and the
-    // code fitted again.
-    if (exact || most <= storedSize || estimate >= storedSize) {
-      size = exact ? estimate : most;
-      break;
-    }
-    CountBlockLiterals(litFreq, count);
-    exact = true;
+  BuildCodeLengths(litFreq, kLitCodes, kLiteralLimit, lengths);
+  std::uint8_t* distLengths = lengths + kLitCodes;
+  BuildCodeLengths(distFreq, kDistCodes, 15, distLengths);
+  if (std::all_of(distFreq, distFreq + kDistCodes, [](std::uint32_t f) { return f == 0; })) {
+    // No match: RFC 1951 allows an empty distance code, but a complete one
+    // of two symbols is what every decoder takes.
+    distLengths[0] = distLengths[1] = 1;
   }
+  unsigned hlit = kLitCodes, hdist = kDistCodes;
+  while (lengths[hlit - 1] == 0) --hlit;
+  while (distLengths[hdist - 1] == 0) --hdist;
+  // The two codes' lengths are described as one sequence.
+  std::uint8_t all[kLitCodes + kDistCodes];
+  std::memcpy(all, lengths, hlit);
+  std::memcpy(all + hlit, distLengths, hdist);
+  LengthSymbol described[kLitCodes + kDistCodes];
+  const unsigned described_count = DescribeLengths(all, hlit + hdist, described);
+  std::uint32_t clFreq[kLengthCodes] = {};
+  for (unsigned i = 0; i < described_count; ++i) ++clFreq[described[i].symbol];
+  std::uint8_t clLengths[kLengthCodes];
+  BuildCodeLengths(clFreq, kLengthCodes, 7, clLengths);
+  unsigned hclen = kLengthCodes;
+  while (hclen > 4 && clLengths[kLengthOrder[hclen - 1]] == 0) --hclen;
+
+  std::uint64_t size = 3 + 5 + 5 + 4 + 3 * hclen;
+  for (unsigned i = 0; i < described_count; ++i) {
+    const unsigned s = described[i].symbol;
+    size += clLengths[s] + (s >= 16 ? kRepeatExtraBits[s - 16] : 0);
+  }
+  for (unsigned s = 0; s < kLitCodes; ++s) {
+    size += std::uint64_t{litFreq[s]} * (lengths[s] + (s > 256 ? kLengthExtra[s - 257] : 0));
+  }
+  for (unsigned s = 0; s < kDistCodes; ++s) size += std::uint64_t{distFreq[s]} * (distLengths[s] + kDistExtra[s]);
+  const std::uint64_t storedSize = std::uint64_t{bytes} * 8 + (bytes / kStoredMax + 1) * 40 + 10;
 
   bool ok;
   if (size > storedSize) {

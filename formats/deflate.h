@@ -55,15 +55,8 @@ class DeflateCoder {
   static DeflateSizes SizesFor(std::uint64_t total, std::uint32_t maxPiece);
 
  private:
-  // Records the block's matches and counts its symbols. The literals are
-  // counted where probed: `seen` holds how often each value was, `unseen`
-  // how many literals a sparse probe passed over; in `litFreq` those count
-  // for the value probed before them.
-  void FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count, std::uint32_t* unseen,
-                   std::uint32_t* seen);
-  // The block's literals counted exactly, over what FindMatches recorded:
-  // they replace litFreq[0..255], where FindMatches added to it.
-  void CountBlockLiterals(std::uint32_t* litFreq, std::uint32_t count) const;
+  // Records the block's matches and counts its symbols.
+  void FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count);
   bool CodeBlock(bool last);
   bool WriteStored(std::uint32_t from, std::uint32_t n, bool last);
   void PutBits(std::uint32_t value, unsigned n);

@@ -166,27 +166,44 @@ TEST(Deflate, StreamsInflateToTheirInput) {
   struct Case {
     std::size_t size;
     std::uint32_t piece, kind;  // kind: 0 noise, 1 one byte, 2 repeated text, 3 noise of 5 values,
-                                // 4 noise with zeros where it is probed, 5 noise of 16 values
+                                // 4 noise with zeros where it is probed, 5 noise of 16 values,
+                                // 6 noise with values of their own where probing turns sparse
     unsigned skipShift = 5;
   } cases[] = {{0, 1, 0},        {1, 1, 0},          {3, 3, 2},          {65535, 4096, 0}, {65536, 65536, 0},
                {300000, 777, 0}, {300000, 1, 1},     {1000000, 9000, 2}, {400000, 33, 3},  {131072 * 3 + 5, 98302, 2},
-               {200000, 98302, 1}, {16384, 16384, 4, 0}, {100000, 100000, 4, 0}, {1000000, 9000, 5}};
+               {200000, 98302, 1}, {16384, 16384, 4, 0}, {100000, 100000, 4, 0}, {1000000, 9000, 5},
+               {16384, 16384, 6},  {16384, 100, 6, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.size << " bytes in pieces of " << c.piece << ", kind " << c.kind
                                     << ", skip shift " << c.skipShift);
     Bytes in(c.size);
     std::mt19937 rng(static_cast<unsigned>(c.size));
     const std::string text = "The quick brown fox jumps over the lazy dog. ";
-    // Kind 4 would mislead a coder that trusted its sample of the literals:
+    // Kind 4 would mislead a coder that counted only the literals it probed:
     // the positions probed in a stretch without matches (at a skip shift
     // of 0, each one more than twice as far from its start as the one
     // before) hold zeros, all else is noise.
     for (std::size_t i = 0, probe = 0; i < c.size; ++i) {
       const bool probed = c.kind == 4 && i == probe;
       if (probed) probe = 2 * probe + 1;
-      in[i] = static_cast<std::uint8_t>(probed ? 0 : c.kind == 0 || c.kind == 4 ? rng() : c.kind == 1 ? 0x5A
+      in[i] = static_cast<std::uint8_t>(probed ? 0 : c.kind == 0 || c.kind == 4 || c.kind == 6 ? rng() : c.kind == 1 ? 0x5A
                                         : c.kind == 3 ? rng() % 5 : c.kind == 5 ? rng() % 16
                                                                         : text[i % 45] ^ (i % 5000 == 0));
+    }
+    if (c.kind == 6) {
+      // Noise below 127 with a run of 127 in the middle, whose matches end
+      // where the run does. About the two places where a stretch without
+      // matches starts, values found nowhere else: a count that missed one
+      // would leave it without a code.
+      for (auto& v : in) v %= 127;
+      std::fill(in.begin() + 6000, in.begin() + 9000, 127);
+      const std::size_t edge = std::size_t{1} << c.skipShift;
+      std::uint8_t own = 128;
+      for (const std::size_t from : {std::size_t{0}, std::size_t{9000}}) {
+        for (const std::size_t at : {edge - 1, edge, edge + 1}) in[from + at] = own++;
+      }
+      in[c.size - 2] = own++;
+      in[c.size - 1] = own;
     }
     Bytes out;
     auto append = [](void* to, std::uint8_t* data, std::uint32_t n) {
