@@ -20,18 +20,18 @@ namespace {
 constexpr std::uint32_t kWindow = 32768;
 constexpr std::uint32_t kMaxMatch = 258;
 constexpr std::uint32_t kMinMatch = 4;  // what one probe of a 4-byte hash can find
-// The shortest match taken. Shorter ones cost more to find and to code than
-// they save over literals, and each one ends a stretch of literals, whose
-// probes then start again one to a byte: taking matches of 4 and 5 bytes
-// made the 8-bit desktop's file 6% smaller and its coding some 15% slower
-// (the 24-bit one's file 0.2% larger, and no faster).
+// The shortest match taken. Shorter ones save little over literals, and
+// each one ends a stretch of literals, whose probes then start again one to
+// a byte: taking matches of 4 and 5 bytes made the 8-bit desktop's file 6%
+// smaller but its coding some 15% slower (the 24-bit one's file 0.2%
+// larger, and no faster).
 constexpr std::uint32_t kLeastMatch = 6;
 // Input per block: large enough that the code's description (some 60 to 100
 // bytes) is paid rarely, small enough to follow a screen's changing content.
 // A small stream gets smaller blocks, down to the least, so that the work
 // memory stays under the size of the stream itself: an eighth of a stream
 // of 192 KB or more in pieces (rows) of at most a 64th of it, where the work
-// memory is at most 0.93 of the stream, and less the larger the stream; a
+// memory is at most 0.85 of the stream, and less the larger the stream; a
 // sixteenth otherwise.
 constexpr std::uint32_t kBlockInput = 128 * 1024;
 constexpr std::uint32_t kLeastBlockInput = 16 * 1024;
@@ -414,8 +414,8 @@ DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateS
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
       period_(period <= kWindow ? period : 0),
-      // A shift of the word's width would be undefined; at 16, no block
-      // holds a stretch long enough for the step to grow.
+      // A shift of the word's width would be undefined; past 16 the step
+      // would hardly grow within a block of 128 KB.
       skipShift_(std::min(skipShift, 16u)),
       windowBlock_(MemAlloc(sizes_.window)),
       symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),

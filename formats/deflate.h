@@ -33,8 +33,9 @@ class DeflateCoder {
   // over in pieces of at most `maxPiece` bytes; ok() says whether it came.
   // A `period` (an image's row, 0 for none) is a distance tried at each
   // position before the table. After 2^skipShift bytes in a row without a
-  // match, positions are looked up further apart, the further the longer
-  // the stretch: the fewer bytes a pixel has, the sooner this pays.
+  // match (of 6 bytes or more: shorter ones go out as literals), positions
+  // are looked up further apart, the further the longer the stretch: the
+  // fewer bytes a pixel has, the sooner this pays.
   DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
                std::uint32_t period = 0, unsigned skipShift = 5);
   DeflateCoder(const DeflateCoder&) = delete;

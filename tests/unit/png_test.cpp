@@ -2,6 +2,7 @@
 // form, every pixel, the chunk layout, the coder's blocks and codes at their edges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -194,7 +195,7 @@ TEST(Deflate, StreamsInflateToTheirInput) {
       // Noise below 127 with a run of 127 in the middle, whose matches end
       // where the run does. About the two places where a stretch without
       // matches starts, values found nowhere else: a count that missed one
-      // would leave it without a code.
+      // would leave it without a code. And one just before a copy found.
       for (auto& v : in) v %= 127;
       std::fill(in.begin() + 6000, in.begin() + 9000, 127);
       const std::size_t edge = std::size_t{1} << c.skipShift;
@@ -202,6 +203,10 @@ TEST(Deflate, StreamsInflateToTheirInput) {
       for (const std::size_t from : {std::size_t{0}, std::size_t{9000}}) {
         for (const std::size_t at : {edge - 1, edge, edge + 1}) in[from + at] = own++;
       }
+      std::size_t from = 0, to = 0;  // the last two positions probed before 5500: one copied to the other
+      for (std::size_t p = 0; p < 5500; p += 1 + (p >> c.skipShift)) from = to, to = p;
+      std::copy_n(in.data() + from, std::min<std::size_t>(to - from, 300), in.data() + to);
+      in[to - 1] = own++;
       in[c.size - 2] = own++;
       in[c.size - 1] = own;
     }
