@@ -5,6 +5,7 @@
 #include <random>
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
+#include <immintrin.h>
 #endif
 #include <string>
 
@@ -238,15 +239,29 @@ TEST(Deflate, StreamsInflateToTheirInput) {
   }
 }
 
-// Whether the AVX registers' upper halves are still in use, where the
-// processor tells (XGETBV with ECX 1): SSE code after them runs slower.
-bool AvxUpperInUse() {
 #if PICTRAP_X86
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid_count(0xD, 1, &a, &b, &c, &d) || (a & 4) == 0) return false;
+// XINUSE (XGETBV with ECX 1): bit 2 while the AVX registers' upper halves
+// are in use, which makes the SSE code after them slower.
+unsigned StateInUse() {
   unsigned lo = 0, hi = 0;
   __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(1));
-  return (lo & 4) != 0;
+  return lo;
+}
+
+// Whether the processor keeps track of that bit: an emulator may report the
+// halves always in use, even just after they were cleared.
+__attribute__((target("avx"))) bool TracksUpperHalves() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!CpuHasAvx2() || !__get_cpuid_count(0xD, 1, &a, &b, &c, &d) || (a & 4) == 0) return false;
+  _mm256_zeroupper();
+  return (StateInUse() & 4) == 0;
+}
+#endif
+
+bool AvxUpperInUse() {
+#if PICTRAP_X86
+  static const bool tracked = TracksUpperHalves();
+  return tracked && (StateInUse() & 4) != 0;
 #else
   return false;
 #endif
