@@ -788,11 +788,13 @@ __attribute__((target("avx2"))) std::uint32_t Adler32Avx2(std::uint32_t adler, c
     n -= steps * 32;
     AddAdlerRun(a, b, static_cast<std::uint32_t>(steps) * 32, 32, Total32(sums), Total32(earlier), Total32(weighted));
   }
-  // The upper halves cleared before the SSE code that follows, which GCC's
-  // x86-64 build leaves out before this tail call: every SSE instruction
-  // after it then waited on them, until the next AVX function cleared them,
-  // and filtering and choosing the 24-bit rows took three to four times as
-  // long.
+  // The upper halves cleared before the SSE code that follows. GCC does not
+  // always do it: at -O2 and -O3 it leaves the instruction out before a call
+  // into a function of this file that it knows keeps clear of some SSE
+  // registers, and at -O0, -O1 and -Os it puts in none. Every plain SSE
+  // instruction that writes a register then waited on the halves until the
+  // next AVX function cleared them: on the native build, choosing and
+  // filtering the 24-bit rows took three to four times as long.
   _mm256_zeroupper();
   return Adler32Sse2(b << 16 | a, p, n);
 }
