@@ -149,7 +149,9 @@ __attribute__((target("avx2"))) void GreyRowAvx2(const std::uint8_t* bgr, std::u
     const __m256i levels = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(lo, hi), order);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(grey + x), levels);
   }
-  // Cleared here, not left to the compiler: see Adler32Avx2.
+  // The upper halves cleared before the SSE code for the rest of the row,
+  // not left to the compiler, which leaves the instruction out in some
+  // builds (see Adler32Avx2 in formats/deflate.cpp).
   _mm256_zeroupper();
   GreyRowSsse3(bgr + 3 * x, grey + x, width - x);
 }
