@@ -24,8 +24,14 @@ constexpr std::uint32_t kMinMatch = 4;  // what one probe of a 4-byte hash can f
 // each one ends a stretch of literals, whose probes then start again one to
 // a byte: taking matches of 4 and 5 bytes made the 8-bit desktop's file 6%
 // smaller but its coding some 15% slower (the 24-bit one's file 0.2%
-// larger, and no faster).
+// larger, and no faster). A palette or grey screen's rows take 8 at least:
+// the 8-bit desktop's file is then 4% larger and its coding 6% faster.
+// The 24-bit one's file would be 0.4% larger and its coding 1% slower, so
+// RGB keeps 6. The least length is a template argument: as a value kept
+// by the coder, it was one more for the 32-bit build's few registers, and
+// the search slowed by 7%.
 constexpr std::uint32_t kLeastMatch = 6;
+constexpr std::uint32_t kLeastLongMatch = 8;
 // Input per block: large enough that the code's description (some 60 to 100
 // bytes) is paid rarely, small enough to follow a screen's changing content.
 // A small stream gets smaller blocks, down to the least, so that the work
@@ -410,13 +416,14 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
 }
 
 DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-                           std::uint32_t period, unsigned skipShift)
+                           std::uint32_t period, unsigned skipShift, std::uint32_t leastMatch)
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
       period_(period <= kWindow ? period : 0),
       // A shift of the word's width would be undefined; past 16 the step
       // would hardly grow within a block of 128 KB.
       skipShift_(std::min(skipShift, 16u)),
+      longMatches_(leastMatch >= kLeastLongMatch),
       windowBlock_(MemAlloc(sizes_.window)),
       symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),
       outBlock_(MemAlloc(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),
@@ -498,6 +505,7 @@ bool DeflateCoder::Finish() {
   return FlushOut();
 }
 
+template <std::uint32_t kLeast>
 void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count) {
   const std::uint8_t* w = window_;
   const unsigned shift = 32 - sizes_.hashBits;
@@ -529,7 +537,7 @@ void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, 
     if (distance - 1 < kWindow && distance <= p && Load32(w + p - distance) == here) {
       len = MatchLength(w + p, w + p - distance, kMinMatch, std::min(kMaxMatch, end - p));
     }
-    if (len >= kLeastMatch) {
+    if (len >= kLeast) {
       const std::uint32_t counted = std::min(p, literalsFrom + probedEach);
       if (counted < p) CountLiterals(w + counted, p - counted, literals);
       rec[0] = p - literalsFrom;
@@ -598,7 +606,11 @@ bool DeflateCoder::CodeBlock(bool last) {
   // A block's input at once: the check's sums are reduced once per 5552
   // bytes, not once for each row handed over.
   adler_ = Adler32(adler_, window_ + done_, bytes);
-  FindMatches(litFreq, distFreq, &count);
+  if (longMatches_) {
+    FindMatches<kLeastLongMatch>(litFreq, distFreq, &count);
+  } else {
+    FindMatches<kLeastMatch>(litFreq, distFreq, &count);
+  }
   litFreq[256] = 1;  // the end of the block
 
   std::uint8_t lengths[kLitCodes + kDistCodes];

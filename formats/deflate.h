@@ -33,11 +33,12 @@ class DeflateCoder {
   // over in pieces of at most `maxPiece` bytes; ok() says whether it came.
   // A `period` (an image's row, 0 for none) is a distance tried at each
   // position before the table. After 2^skipShift bytes in a row without a
-  // match (of 6 bytes or more: shorter ones go out as literals), positions
-  // are looked up further apart, the further the longer the stretch: the
-  // fewer bytes a pixel has, the sooner this pays.
+  // match, positions are looked up further apart, the further the longer
+  // the stretch: the fewer bytes a pixel has, the sooner this pays. Matches
+  // shorter than 6 bytes go out as literals, and shorter than 8 as well
+  // when `leastMatch` is 8 or more.
   DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-               std::uint32_t period = 0, unsigned skipShift = 5);
+               std::uint32_t period = 0, unsigned skipShift = 5, std::uint32_t leastMatch = 6);
   DeflateCoder(const DeflateCoder&) = delete;
   DeflateCoder& operator=(const DeflateCoder&) = delete;
 
@@ -57,6 +58,7 @@ class DeflateCoder {
 
  private:
   // Records the block's matches and counts its symbols.
+  template <std::uint32_t kLeast>
   void FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count);
   bool CodeBlock(bool last);
   bool WriteStored(std::uint32_t from, std::uint32_t n, bool last);
@@ -70,6 +72,7 @@ class DeflateCoder {
   std::uint32_t maxPiece_;
   std::uint32_t period_;
   unsigned skipShift_;
+  bool longMatches_;  // none shorter than 8 bytes
   MemOwner windowBlock_, symbolBlock_, outBlock_, hashBlock_;
   MemLockGuard windowLock_, symbolLock_, outLock_, hashLock_;
   std::uint8_t* window_;    // history, then the input not yet coded
