@@ -20,18 +20,21 @@ namespace {
 constexpr std::uint32_t kWindow = 32768;
 constexpr std::uint32_t kMaxMatch = 258;
 constexpr std::uint32_t kMinMatch = 4;  // what one probe of a 4-byte hash can find
-// The shortest match taken. Shorter ones save little over literals, and
-// each one ends a stretch of literals, whose probes then start again one to
-// a byte: taking matches of 4 and 5 bytes made the 8-bit desktop's file 6%
-// smaller but its coding some 15% slower (the 24-bit one's file 0.2%
-// larger, and no faster). A palette or grey screen's rows take 8 at least:
-// the 8-bit desktop's file is then 4% larger and its coding 6% faster.
-// The 24-bit one's file would be 0.4% larger and its coding 1% slower, so
-// RGB keeps 6. The least length is a template argument: as a value kept
-// by the coder, it was one more for the 32-bit build's few registers, and
-// the search slowed by 7%.
+// The shortest match taken. Shorter ones save little over literals, and each
+// one ends a stretch of literals, whose probes then start again one to a byte:
+// taking matches of 4 and 5 bytes made the 8-bit desktop's file 6% smaller but
+// its coding some 15% slower (the 24-bit one's file 0.2% larger, and no
+// faster). The rows of an 8-bit palette or grey screen take 8 at least: the
+// 8-bit desktop's file is then 4% larger and its coding 6% faster as a 32-bit
+// Linux program (under Wine, timed in turns, the whole save 5% faster). The
+// 24-bit one's file would be 0.4% larger and its coding 1% slower, the 1-bit
+// one's 1.7% larger and no faster, so they keep 6. The least length is a
+// template argument: as a value kept by the coder, it was one more for the
+// 32-bit build's few registers, and the search slowed by 5 to 8%.
 constexpr std::uint32_t kLeastMatch = 6;
 constexpr std::uint32_t kLeastLongMatch = 8;
+// The memory for a block's matches is sized for the shortest.
+static_assert(kLeastLongMatch >= kLeastMatch);
 // Input per block: large enough that the code's description (some 60 to 100
 // bytes) is paid rarely, small enough to follow a screen's changing content.
 // A small stream gets smaller blocks, down to the least, so that the work
@@ -416,14 +419,14 @@ DeflateSizes DeflateCoder::SizesFor(std::uint64_t total, std::uint32_t maxPiece)
 }
 
 DeflateCoder::DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-                           std::uint32_t period, unsigned skipShift, std::uint32_t leastMatch)
+                           std::uint32_t period, unsigned skipShift, bool longMatches)
     : sizes_(SizesFor(total, maxPiece)),
       maxPiece_(maxPiece),
       period_(period <= kWindow ? period : 0),
       // A shift of the word's width would be undefined; past 16 the step
       // would hardly grow within a block of 128 KB.
       skipShift_(std::min(skipShift, 16u)),
-      longMatches_(leastMatch >= kLeastLongMatch),
+      longMatches_(longMatches),
       windowBlock_(MemAlloc(sizes_.window)),
       symbolBlock_(MemAlloc(std::size_t{4} * sizes_.symbols)),
       outBlock_(MemAlloc(std::size_t{kDeflateSinkHead} + sizes_.out + kDeflateSinkTail)),

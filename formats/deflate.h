@@ -35,10 +35,10 @@ class DeflateCoder {
   // position before the table. After 2^skipShift bytes in a row without a
   // match, positions are looked up further apart, the further the longer
   // the stretch: the fewer bytes a pixel has, the sooner this pays. Matches
-  // shorter than 6 bytes go out as literals, and shorter than 8 as well
-  // when `leastMatch` is 8 or more.
+  // shorter than 6 bytes go out as literals, and with `longMatches` those
+  // shorter than 8 as well.
   DeflateCoder(std::uint64_t total, std::uint32_t maxPiece, DeflateSink sink, void* context,
-               std::uint32_t period = 0, unsigned skipShift = 5, std::uint32_t leastMatch = 6);
+               std::uint32_t period = 0, unsigned skipShift = 5, bool longMatches = false);
   DeflateCoder(const DeflateCoder&) = delete;
   DeflateCoder& operator=(const DeflateCoder&) = delete;
 

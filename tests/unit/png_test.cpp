@@ -169,13 +169,14 @@ TEST(Deflate, StreamsInflateToTheirInput) {
                                 // 4 noise with zeros where it is probed, 5 noise of 16 values,
                                 // 6 noise with values of their own where probing turns sparse
     unsigned skipShift = 5;
+    bool longMatches = false;
   } cases[] = {{0, 1, 0},        {1, 1, 0},          {3, 3, 2},          {65535, 4096, 0}, {65536, 65536, 0},
                {300000, 777, 0}, {300000, 1, 1},     {1000000, 9000, 2}, {400000, 33, 3},  {131072 * 3 + 5, 98302, 2},
                {200000, 98302, 1}, {16384, 16384, 4, 0}, {100000, 100000, 4, 0}, {1000000, 9000, 5},
-               {16384, 16384, 6},  {16384, 100, 6, 0}};
+               {16384, 16384, 6},  {16384, 100, 6, 0}, {400000, 33, 3, 3, true}, {16384, 16384, 6, 3, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.size << " bytes in pieces of " << c.piece << ", kind " << c.kind
-                                    << ", skip shift " << c.skipShift);
+                                    << ", skip shift " << c.skipShift << ", long matches " << c.longMatches);
     Bytes in(c.size);
     std::mt19937 rng(static_cast<unsigned>(c.size));
     const std::string text = "The quick brown fox jumps over the lazy dog. ";
@@ -210,7 +211,7 @@ TEST(Deflate, StreamsInflateToTheirInput) {
     auto append = [](void* to, std::uint8_t* data, std::uint32_t n) {
       return static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), data, data + n), true;
     };
-    DeflateCoder coder(c.size, c.piece, append, &out, 0, c.skipShift);
+    DeflateCoder coder(c.size, c.piece, append, &out, 0, c.skipShift, c.longMatches);
     ASSERT_TRUE(coder.ok());
     for (std::size_t at = 0; at < c.size;) {
       const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(c.piece, c.size - at));
