@@ -26,15 +26,14 @@ constexpr std::uint32_t kMinMatch = 4;  // what one probe of a 4-byte hash can f
 // its coding some 15% slower (the 24-bit one's file 0.2% larger, and no
 // faster). The rows of an 8-bit palette or grey screen take 8 at least: the
 // 8-bit desktop's file is then 4% larger and its coding 6% faster as a 32-bit
-// Linux program (under Wine, timed in turns, the whole save 5% faster). The
-// 24-bit one's file would be 0.4% larger and its coding 1% slower, the 1-bit
-// one's 1.7% larger and no faster, so they keep 6. The least length is a
+// Linux program (under Wine, timed in turns, the whole save takes 8% less CPU
+// time and 5% less elapsed). The 24-bit one's file would be 0.4% larger and its
+// coding 1 to 2% slower, the 1-bit one's 1.7% larger and no faster, so they
+// keep 6, and so do 4-bit rows, which were not measured. The least length is a
 // template argument: as a value kept by the coder, it was one more for the
-// 32-bit build's few registers, and the search slowed by 5 to 8%.
+// 32-bit build's few registers, and the saves slowed by 5 to 9%.
 constexpr std::uint32_t kLeastMatch = 6;
 constexpr std::uint32_t kLeastLongMatch = 8;
-// The memory for a block's matches is sized for the shortest.
-static_assert(kLeastLongMatch >= kLeastMatch);
 // Input per block: large enough that the code's description (some 60 to 100
 // bytes) is paid rarely, small enough to follow a screen's changing content.
 // A small stream gets smaller blocks, down to the least, so that the work
@@ -510,6 +509,7 @@ bool DeflateCoder::Finish() {
 
 template <std::uint32_t kLeast>
 void DeflateCoder::FindMatches(std::uint32_t* litFreq, std::uint32_t* distFreq, std::uint32_t* count) {
+  static_assert(kLeast >= kLeastMatch, "SizesFor allows a match every kLeastMatch bytes, and no more");
   const std::uint8_t* w = window_;
   const unsigned shift = 32 - sizes_.hashBits;
   std::uint32_t* const table = hash_;

@@ -167,13 +167,15 @@ TEST(Deflate, StreamsInflateToTheirInput) {
     std::size_t size;
     std::uint32_t piece, kind;  // kind: 0 noise, 1 one byte, 2 repeated text, 3 noise of 5 values,
                                 // 4 noise with zeros where it is probed, 5 noise of 16 values,
-                                // 6 noise with values of their own where probing turns sparse
+                                // 6 noise with values of their own where probing turns sparse,
+                                // 7 rows of 16 values, each with 10 and 7 bytes of the row above
     unsigned skipShift = 5;
     bool longMatches = false;
   } cases[] = {{0, 1, 0},        {1, 1, 0},          {3, 3, 2},          {65535, 4096, 0}, {65536, 65536, 0},
                {300000, 777, 0}, {300000, 1, 1},     {1000000, 9000, 2}, {400000, 33, 3},  {131072 * 3 + 5, 98302, 2},
                {200000, 98302, 1}, {16384, 16384, 4, 0}, {100000, 100000, 4, 0}, {1000000, 9000, 5},
-               {16384, 16384, 6},  {16384, 100, 6, 0}, {400000, 33, 3, 3, true}, {16384, 16384, 6, 3, true}};
+               {16384, 16384, 6},  {16384, 100, 6, 0}, {99999, 999, 7, 3}, {99999, 999, 7, 3, true}};
+  std::size_t shortMatchesSize = 0;  // kind 7's stream with matches of 6 and 7 bytes
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.size << " bytes in pieces of " << c.piece << ", kind " << c.kind
                                     << ", skip shift " << c.skipShift << ", long matches " << c.longMatches);
@@ -188,8 +190,11 @@ TEST(Deflate, StreamsInflateToTheirInput) {
       const bool probed = c.kind == 4 && i == probe;
       if (probed) probe = 2 * probe + 1;
       in[i] = static_cast<std::uint8_t>(probed ? 0 : c.kind == 0 || c.kind == 4 || c.kind == 6 ? rng() : c.kind == 1 ? 0x5A
-                                        : c.kind == 3 ? rng() % 5 : c.kind == 5 ? rng() % 16
+                                        : c.kind == 3 ? rng() % 5 : c.kind == 5 || c.kind == 7 ? rng() % 16
                                                                         : text[i % 45] ^ (i % 5000 == 0));
+    }
+    for (std::size_t i = 32; c.kind == 7 && i < c.size; ++i) {
+      if (i % 32 < 10 || (i % 32 >= 16 && i % 32 < 23)) in[i] = in[i - 32];
     }
     if (c.kind == 6) {
       // Noise below 127 with a run of 127 in the middle, whose matches end
@@ -211,7 +216,7 @@ TEST(Deflate, StreamsInflateToTheirInput) {
     auto append = [](void* to, std::uint8_t* data, std::uint32_t n) {
       return static_cast<Bytes*>(to)->insert(static_cast<Bytes*>(to)->end(), data, data + n), true;
     };
-    DeflateCoder coder(c.size, c.piece, append, &out, 0, c.skipShift, c.longMatches);
+    DeflateCoder coder(c.size, c.piece, append, &out, c.kind == 7 ? 32 : 0, c.skipShift, c.longMatches);
     ASSERT_TRUE(coder.ok());
     for (std::size_t at = 0; at < c.size;) {
       const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(c.piece, c.size - at));
@@ -227,6 +232,10 @@ TEST(Deflate, StreamsInflateToTheirInput) {
     EXPECT_EQ(used, out.size()) << "bytes after the stream";
     back.resize(size);
     EXPECT_EQ(back, in);
+    if (c.kind == 7 && !c.longMatches) shortMatchesSize = out.size();
+    if (c.kind == 7 && c.longMatches) {
+      EXPECT_GT(out.size(), shortMatchesSize) << "the 7-byte matches were taken";
+    }
     // Noise is stored, 5 bytes a block of 16 KB or more, however sparsely
     // it was probed; 16 values are coded near their 4 bits each, though
     // hardly any is found in a match; a run is all matches.
